@@ -11,6 +11,7 @@ packages=(
     libfreetype-dev libpng-dev libjpeg-dev zlib1g-dev
     libx11-dev libxext-dev libxrandr-dev libxinerama-dev libxcursor-dev libxrender-dev
     libudev-dev umockdev libumockdev-dev
+    libxml2-dev
     xvfb xdotool imagemagick x11-utils
     fonts-dejavu-core fonts-liberation
 )

@@ -24,7 +24,10 @@ enum class Lifetime
 class Object
 {
 public:
-    explicit Object(CFTypeID type, Lifetime life = Lifetime::counted) : typeID(type), permanent(life == Lifetime::permanent) {}
+    explicit Object(CFTypeID type, Lifetime life = Lifetime::counted)
+        : typeID(type), permanent(life == Lifetime::permanent)
+    {
+    }
     virtual ~Object() = default;
 
     Object(const Object&) = delete;

@@ -59,9 +59,15 @@ bool cursorInsideSnapshot()
     return gDeviceIndex >= 0 && gDeviceIndex < CFArrayGetCount(gDeviceCFArrayRef);
 }
 
+// Device references are mutable objects that CoreFoundation containers hand out as const void*.
+IOHIDDeviceRef asDevice(const void* value)
+{
+    return static_cast<IOHIDDeviceRef>(const_cast<void*>(value));
+}
+
 IOHIDDeviceRef deviceAt(CFIndex index)
 {
-    return static_cast<IOHIDDeviceRef>(CFArrayGetValueAtIndex(gDeviceCFArrayRef, index));
+    return asDevice(CFArrayGetValueAtIndex(gDeviceCFArrayRef, index));
 }
 
 // The cursor is shared by every walk, so another walk may have moved it: find
@@ -211,8 +217,8 @@ void CFSetApplierFunctionCopyToCFArray(const void* value, void* context)
 
 CFComparisonResult CFDeviceArrayComparatorFunction(const void* val1, const void* val2, void* /*context*/)
 {
-    const long location1 = IOHIDDevice_GetLocationID(static_cast<IOHIDDeviceRef>(val1));
-    const long location2 = IOHIDDevice_GetLocationID(static_cast<IOHIDDeviceRef>(val2));
+    const long location1 = IOHIDDevice_GetLocationID(asDevice(val1));
+    const long location2 = IOHIDDevice_GetLocationID(asDevice(val2));
     if (location1 < location2)
         return kCFCompareLessThan;
     if (location1 > location2)

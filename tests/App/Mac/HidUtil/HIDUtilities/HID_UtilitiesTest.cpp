@@ -1,4 +1,4 @@
-#include "VirtualDeviceList.h"
+#include "App/Mac/HidUtil/HIDUtilities/VirtualDeviceList.h"
 
 using ::testing::ElementsAre;
 
@@ -8,7 +8,9 @@ using platform::virtualhid::Properties;
 
 long long numberIn(CFDictionaryRef dictionary, const char* key)
 {
-    const auto number = static_cast<CFNumberRef>(CFDictionaryGetValue(dictionary, CFSTR(key)));
+    const CFStringRef name = CFStringCreateWithCString(kCFAllocatorDefault, key, kCFStringEncodingUTF8);
+    const auto number = static_cast<CFNumberRef>(CFDictionaryGetValue(dictionary, name));
+    CFRelease(name);
     if (number == nullptr)
         return -1;
     long long value = 0;
@@ -44,8 +46,8 @@ using DeviceListBuild = VirtualDeviceList;
 
 TEST_F(DeviceListBuild, WithoutUsagesMatchesEveryDevice)
 {
-    attach(Properties().set(kIOHIDPrimaryUsagePageKey, 1).set(kIOHIDPrimaryUsageKey, 6));
-    attach(Properties().set(kIOHIDPrimaryUsagePageKey, 0xFF00));
+    attach(Properties().setNumber(kIOHIDPrimaryUsagePageKey, 1).setNumber(kIOHIDPrimaryUsageKey, 6));
+    attach(Properties().setNumber(kIOHIDPrimaryUsagePageKey, 0xFF00));
 
     ASSERT_TRUE(HIDBuildDeviceList(0, 0));
     EXPECT_TRUE(HIDHaveDeviceList());
@@ -57,9 +59,9 @@ TEST_F(DeviceListBuild, WithoutUsagesMatchesEveryDevice)
 
 TEST_F(DeviceListBuild, MatchesAnyOfSeveralPagesAndUsages)
 {
-    attach(Properties().set(kIOHIDPrimaryUsagePageKey, 1).set(kIOHIDPrimaryUsageKey, 6));
-    attach(Properties().set(kIOHIDPrimaryUsagePageKey, 1).set(kIOHIDPrimaryUsageKey, 2));
-    attach(Properties().set(kIOHIDPrimaryUsagePageKey, 0xFF00).set(kIOHIDPrimaryUsageKey, 1));
+    attach(Properties().setNumber(kIOHIDPrimaryUsagePageKey, 1).setNumber(kIOHIDPrimaryUsageKey, 6));
+    attach(Properties().setNumber(kIOHIDPrimaryUsagePageKey, 1).setNumber(kIOHIDPrimaryUsageKey, 2));
+    attach(Properties().setNumber(kIOHIDPrimaryUsagePageKey, 0xFF00).setNumber(kIOHIDPrimaryUsageKey, 1));
 
     ASSERT_TRUE(HIDBuildDeviceList(1, 0));
     EXPECT_EQ(HIDCountDevices(), 2u);
@@ -69,9 +71,22 @@ TEST_F(DeviceListBuild, MatchesAnyOfSeveralPagesAndUsages)
     ASSERT_TRUE(HIDBuildMultiDeviceList(pages, usages, 2));
     EXPECT_EQ(HIDCountDevices(), 2u);
 
-    // A negative count builds an empty matching array, which matches nothing.
+}
+
+TEST_F(DeviceListBuild, KeepsThePreviousSnapshotWhenNothingMatches)
+{
+    attach(Properties().setNumber(kIOHIDPrimaryUsagePageKey, 1));
+    const UInt32 pages[] = { 1 };
+    const UInt32 usages[] = { 0 };
+
+    // A negative count builds an empty matching array: the manager yields no set.
     ASSERT_TRUE(HIDBuildMultiDeviceList(pages, usages, -1));
-    EXPECT_EQ(HIDCountDevices(), 0u);
+    EXPECT_FALSE(HIDHaveDeviceList());
+
+    ASSERT_TRUE(HIDBuildMultiDeviceList(pages, usages, 1));
+    ASSERT_EQ(HIDCountDevices(), 1u);
+    ASSERT_TRUE(HIDBuildMultiDeviceList(pages, usages, -1));
+    EXPECT_EQ(HIDCountDevices(), 1u);
 }
 
 TEST_F(DeviceListBuild, CreatesOneManagerAndKeepsItAcrossBuilds)
@@ -113,7 +128,7 @@ TEST_F(DeviceListOrder, SortsByUnsignedLocationWithTheMissingOneFirst)
 {
     attachAt(0x80000000LL);
     attachAt(1);
-    attach(Properties().set(kIOHIDProductKey, "no location"));
+    attach(Properties().setString(kIOHIDProductKey, "no location"));
     attachAt(0x01230000);
 
     ASSERT_TRUE(HIDBuildDeviceList(0, 0));

@@ -5,6 +5,7 @@
 
 #include <Platform/VirtualHID.h>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -38,7 +39,7 @@ protected:
     platform::virtualhid::Device& attachAt(long long locationID)
     {
         platform::virtualhid::Properties properties;
-        properties.set(kIOHIDLocationIDKey, locationID);
+        properties.setNumber(kIOHIDLocationIDKey, locationID);
         return attach(properties);
     }
 

@@ -1,4 +1,4 @@
-#include "VirtualDeviceList.h"
+#include "App/Mac/HidUtil/HIDUtilities/VirtualDeviceList.h"
 
 namespace
 {
@@ -21,11 +21,11 @@ protected:
 TEST_F(DeviceProperties, NumbersReadAsZeroExtended32BitValues)
 {
     const IOHIDDeviceRef device = deviceWith(Properties()
-        .set(kIOHIDVendorIDKey, 0x1209)
-        .set(kIOHIDVersionNumberKey, 0x0123)
-        .set(kIOHIDLocationIDKey, 0x80000001LL)
-        .set(kIOHIDDeviceUsagePageKey, 1)
-        .set(kIOHIDPrimaryUsagePageKey, 0xFF00));
+        .setNumber(kIOHIDVendorIDKey, 0x1209)
+        .setNumber(kIOHIDVersionNumberKey, 0x0123)
+        .setNumber(kIOHIDLocationIDKey, 0x80000001LL)
+        .setNumber(kIOHIDDeviceUsagePageKey, 1)
+        .setNumber(kIOHIDPrimaryUsagePageKey, 0xFF00));
     ASSERT_NE(device, nullptr);
 
     EXPECT_EQ(IOHIDDevice_GetVendorID(device), 0x1209);
@@ -37,7 +37,7 @@ TEST_F(DeviceProperties, NumbersReadAsZeroExtended32BitValues)
 
 TEST_F(DeviceProperties, MissingOrNonNumberPropertiesReadAsZero)
 {
-    const IOHIDDeviceRef device = deviceWith(Properties().set(kIOHIDProductIDKey, "fourteen"));
+    const IOHIDDeviceRef device = deviceWith(Properties().setString(kIOHIDProductIDKey, "fourteen"));
     ASSERT_NE(device, nullptr);
 
     EXPECT_EQ(IOHIDDevice_GetProductID(device), 0);
@@ -54,7 +54,7 @@ TEST_F(DeviceProperties, MissingOrNonNumberPropertiesReadAsZero)
 
 TEST_F(DeviceProperties, AWideNumberIsReadInexactlyAsItsLow32Bits)
 {
-    const IOHIDDeviceRef device = deviceWith(Properties().set(kIOHIDReportIntervalKey, (1LL << 32) + 1));
+    const IOHIDDeviceRef device = deviceWith(Properties().setNumber(kIOHIDReportIntervalKey, (1LL << 32) + 1));
     ASSERT_NE(device, nullptr);
 
     long value = 0;
@@ -64,7 +64,7 @@ TEST_F(DeviceProperties, AWideNumberIsReadInexactlyAsItsLow32Bits)
 
 TEST_F(DeviceProperties, StringsAreTheDevicesOwn)
 {
-    const IOHIDDeviceRef device = deviceWith(Properties().set(kIOHIDProductKey, "KVX-TN").set(kIOHIDTransportKey, "USB"));
+    const IOHIDDeviceRef device = deviceWith(Properties().setString(kIOHIDProductKey, "KVX-TN").setString(kIOHIDTransportKey, "USB"));
     ASSERT_NE(device, nullptr);
 
     char text[16] = {};
@@ -134,7 +134,7 @@ TEST(DevicePropertiesDeathTest, AnotherObjectTypeStopsTheProgramNamingTheCheck)
 //==============================================================================
 TEST_F(DeviceProperties, TheRegistryServiceIsFoundByLocation)
 {
-    const IOHIDDeviceRef located = deviceWith(Properties().set(kIOHIDLocationIDKey, 0x01230000));
+    const IOHIDDeviceRef located = deviceWith(Properties().setNumber(kIOHIDLocationIDKey, 0x01230000));
     const io_service_t service = AllocateHIDObjectFromIOHIDDeviceRef(located);
     EXPECT_NE(service, 0u);
     EXPECT_TRUE(FreeHIDObject(service));
@@ -144,7 +144,7 @@ TEST_F(DeviceProperties, TheRegistryServiceIsFoundByLocation)
 
 TEST_F(DeviceProperties, ADeviceWithoutLocationHasNoRegistryService)
 {
-    const IOHIDDeviceRef unlocated = deviceWith(Properties().set(kIOHIDProductKey, "somewhere"));
+    const IOHIDDeviceRef unlocated = deviceWith(Properties().setString(kIOHIDProductKey, "somewhere"));
     EXPECT_EQ(AllocateHIDObjectFromIOHIDDeviceRef(unlocated), 0u);
     EXPECT_FALSE(FreeHIDObject(0));
 }

@@ -1,0 +1,69 @@
+// All of the hidraw source's use of libudev. A udev context and everything made
+// from it must be used by one thread at a time, and the source is called from
+// several: every call here holds the context's lock.
+#pragma once
+
+#include "HidrawDeviceInfo.h"
+#include "HidrawUdev.h"
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace platform::hidraw
+{
+
+struct UdevEvent
+{
+    enum class Action { added, removed };
+
+    Action action;
+    std::string syspath;
+    // Arrivals only: nothing when the device is gone again already or has no hid parent.
+    std::optional<DeviceInfo> info;
+};
+
+class UdevContext;
+
+// A udev monitor for hidraw arrivals and removals, receiving from its creation on.
+class HidrawMonitor
+{
+public:
+    ~HidrawMonitor();
+    HidrawMonitor(const HidrawMonitor&) = delete;
+    HidrawMonitor& operator=(const HidrawMonitor&) = delete;
+
+    // Non-blocking; polls readable while events wait.
+    int descriptor() const { return fd; }
+    // Every event waiting now, oldest first.
+    std::vector<UdevEvent> receive();
+
+private:
+    friend class UdevContext;
+    HidrawMonitor(std::shared_ptr<UdevContext> context, udev_monitor* monitor);
+
+    const std::shared_ptr<UdevContext> context;
+    udev_monitor* const monitor;
+    const int fd;
+};
+
+class UdevContext : public std::enable_shared_from_this<UdevContext>
+{
+public:
+    // Null when libudev cannot make a context.
+    static std::shared_ptr<UdevContext> create();
+
+    std::vector<DeviceInfo> enumerateDevices();
+    // Null when the netlink socket cannot be opened (errno tells why).
+    std::unique_ptr<HidrawMonitor> createMonitor();
+
+private:
+    friend class HidrawMonitor;
+    explicit UdevContext(UdevPtr context);
+
+    std::mutex lock;
+    UdevPtr udevContext;
+};
+
+} // namespace platform::hidraw

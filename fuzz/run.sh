@@ -1,0 +1,64 @@
+#!/bin/sh
+# Builds the fuzz targets with clang in their own folder and runs one of them,
+# or all, for a number of seconds each.
+#
+#   fuzz/run.sh [target|all] [seconds]      (default: all, 60)
+#
+# Each target keeps its growing corpus in build-fuzz/corpus/<target>, seeded
+# from the project's sample inputs. A crashing input lands in
+# build-fuzz/artifacts/<target>/: keep it as a regression input beside the
+# target's test data.
+set -eu
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build="$root/build-fuzz"
+which=${1:-all}
+seconds=${2:-60}
+
+all_targets() {
+    for source in "$root"/fuzz/*Fuzzer.cpp; do
+        basename "$source" .cpp
+    done
+}
+
+# Hex text files ("#" starts a comment) become binary seed inputs.
+seed_from_hex() {
+    corpus=$1
+    shift
+    for file in "$@"; do
+        [ -f "$file" ] || continue
+        sed 's/#.*//' "$file" | xxd -r -p > "$corpus/seed-$(basename "$file" .hex)"
+    done
+}
+
+seed() {
+    corpus=$1
+    case $2 in
+        ReportDescriptorFuzzer)
+            seed_from_hex "$corpus" "$root"/tests/Platform/IOKit/descriptors/*.hex \
+                                    "$root"/tests/Platform/IOKit/descriptors/fuzz-regressions/*.hex ;;
+    esac
+}
+
+if [ "$which" = all ]; then
+    targets=$(all_targets)
+else
+    targets=$which
+fi
+
+CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DKVX_BUILD_FUZZERS=ON -DKVX_BUILD_TESTS=OFF \
+    -DKVX_SANITIZE= -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
+# shellcheck disable=SC2086 # one argument per target
+cmake --build "$build" -j4 --target $targets
+
+status=0
+for target in $targets; do
+    corpus="$build/corpus/$target"
+    artifacts="$build/artifacts/$target/"
+    mkdir -p "$corpus" "$artifacts"
+    seed "$corpus" "$target"
+    echo "== $target: $seconds s"
+    "$build/fuzz/$target" -max_total_time="$seconds" -artifact_prefix="$artifacts" -print_final_stats=1 "$corpus" \
+        || status=1
+done
+exit $status

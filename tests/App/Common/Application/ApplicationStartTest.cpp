@@ -1,0 +1,253 @@
+// The real application under an X server of the test's own: it shows its one
+// window, stays a single instance, and quits cleanly on the platform's quit
+// request.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace
+{
+
+// Bounds that only keep a broken test from hanging; nothing is timed.
+constexpr auto startBound = std::chrono::seconds(60);
+
+bool isInstalled(const char* program)
+{
+    const std::string command = std::string("command -v ") + program + " > /dev/null 2>&1";
+    return std::system(command.c_str()) == 0;
+}
+
+pid_t spawn(const std::vector<std::string>& arguments, const std::vector<std::string>& extraEnvironment,
+            const posix_spawn_file_actions_t* actions = nullptr)
+{
+    std::vector<char*> argv;
+    for (const auto& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+
+    std::vector<std::string> environment(extraEnvironment);
+    for (char** entry = environ; *entry != nullptr; ++entry)
+        environment.emplace_back(*entry);
+
+    std::vector<char*> envp;
+    for (const auto& entry : environment)
+        envp.push_back(const_cast<char*>(entry.c_str()));
+    envp.push_back(nullptr);
+
+    pid_t pid = -1;
+    return posix_spawnp(&pid, argv[0], actions, nullptr, argv.data(), envp.data()) == 0 ? pid : -1;
+}
+
+// The exit status, or -1 when the process did not end normally (or within the bound).
+int waitForExit(pid_t pid)
+{
+    const auto end = std::chrono::steady_clock::now() + startBound;
+
+    for (;;)
+    {
+        int status = 0;
+        const pid_t done = waitpid(pid, &status, WNOHANG);
+
+        if (done == pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+
+        if (done < 0 || std::chrono::steady_clock::now() > end)
+            return -1;
+
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+std::string run(const std::string& command)
+{
+    std::string output;
+    if (FILE* pipe = popen(command.c_str(), "r"))
+    {
+        char buffer[256];
+        while (fgets(buffer, sizeof(buffer), pipe) != nullptr)
+            output += buffer;
+        pclose(pipe);
+    }
+    return output;
+}
+
+//==============================================================================
+class ApplicationUnderXvfb : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        if (! isInstalled("Xvfb") || ! isInstalled("xdotool"))
+            return;
+
+        int ends[2];
+        if (pipe(ends) != 0)
+            return;
+
+        // Xvfb picks a free display and writes its number to the descriptor.
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addclose(&actions, ends[0]);
+        xvfb = spawn({ "Xvfb", "-displayfd", std::to_string(ends[1]), "-screen", "0", "1024x768x24", "-nolisten", "tcp" },
+                     {}, &actions);
+        posix_spawn_file_actions_destroy(&actions);
+        close(ends[1]);
+
+        std::string number;
+        char c;
+        pollfd readable { ends[0], POLLIN, 0 };
+        while (poll(&readable, 1, 60000) > 0 && read(ends[0], &c, 1) == 1 && c != '\n')
+            number += c;
+        close(ends[0]);
+
+        if (! number.empty())
+            display = ":" + number;
+    }
+
+    static void TearDownTestSuite()
+    {
+        if (xvfb > 0)
+        {
+            kill(xvfb, SIGTERM);
+            waitForExit(xvfb);
+        }
+    }
+
+    void SetUp() override
+    {
+        if (display.empty())
+            GTEST_SKIP() << "Xvfb and xdotool are needed to start the application (apt-get install xvfb xdotool)";
+    }
+
+    void TearDown() override
+    {
+        for (pid_t pid : started)
+            if (kill(pid, SIGKILL) == 0)
+                waitpid(pid, nullptr, 0);
+    }
+
+    pid_t startApplication()
+    {
+        const pid_t pid = spawn({ KVX_APPLICATION_PATH },
+                                { "DISPLAY=" + display, "LANG=en_US.UTF-8", "LANGUAGE=en", "LC_ALL=en_US.UTF-8" });
+        if (pid > 0)
+            started.push_back(pid);
+        return pid;
+    }
+
+    void forget(pid_t pid)
+    {
+        started.erase(std::remove(started.begin(), started.end(), pid), started.end());
+    }
+
+    // The ids of the windows titled as the application's, in English.
+    std::vector<std::string> applicationWindows() const
+    {
+        const auto output = run("DISPLAY=" + display + " xdotool search --name '^Updater Program$' 2>/dev/null");
+        std::vector<std::string> ids;
+        size_t start = 0;
+        for (size_t end; (end = output.find('\n', start)) != std::string::npos; start = end + 1)
+            ids.push_back(output.substr(start, end - start));
+        return ids;
+    }
+
+    bool waitForWindow(pid_t pid)
+    {
+        const auto end = std::chrono::steady_clock::now() + startBound;
+
+        while (applicationWindows().empty())
+        {
+            if (waitpid(pid, nullptr, WNOHANG) != 0 || std::chrono::steady_clock::now() > end)
+                return false;
+
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+
+        return true;
+    }
+
+    std::string geometryOf(const std::string& window) const
+    {
+        const auto output = run("DISPLAY=" + display + " xdotool getwindowgeometry " + window);
+        const auto at = output.find("Geometry: ");
+        return at == std::string::npos ? output : output.substr(at + 10, output.find('\n', at) - at - 10);
+    }
+
+    int quitWith(pid_t pid, int signalNumber)
+    {
+        kill(pid, signalNumber);
+        const int status = waitForExit(pid);
+        forget(pid);
+        return status;
+    }
+
+    static pid_t xvfb;
+    static std::string display;
+    std::vector<pid_t> started;
+};
+
+pid_t ApplicationUnderXvfb::xvfb = -1;
+std::string ApplicationUnderXvfb::display;
+
+//==============================================================================
+TEST_F(ApplicationUnderXvfb, ShowsOneWindowTitledInItsLanguage)
+{
+    const pid_t app = startApplication();
+    ASSERT_GT(app, 0);
+    ASSERT_TRUE(waitForWindow(app)) << "no window titled \"Updater Program\" appeared";
+
+    const auto windows = applicationWindows();
+    ASSERT_EQ(1u, windows.size());
+    EXPECT_EQ("406x156", geometryOf(windows.front()));
+    EXPECT_EQ(0, quitWith(app, SIGTERM));
+}
+
+TEST_F(ApplicationUnderXvfb, QuitsCleanlyOnSigterm)
+{
+    const pid_t app = startApplication();
+    ASSERT_TRUE(waitForWindow(app));
+
+    EXPECT_EQ(0, quitWith(app, SIGTERM));
+    EXPECT_TRUE(applicationWindows().empty());
+}
+
+TEST_F(ApplicationUnderXvfb, QuitsCleanlyOnSigint)
+{
+    const pid_t app = startApplication();
+    ASSERT_TRUE(waitForWindow(app));
+
+    EXPECT_EQ(0, quitWith(app, SIGINT));
+}
+
+TEST_F(ApplicationUnderXvfb, SecondStartLeavesOneProcessAndOneWindow)
+{
+    const pid_t first = startApplication();
+    ASSERT_TRUE(waitForWindow(first));
+
+    const pid_t second = startApplication();
+    ASSERT_GT(second, 0);
+    EXPECT_EQ(0, waitForExit(second)) << "the second start did not end by itself";
+    forget(second);
+
+    EXPECT_EQ(1u, applicationWindows().size());
+    EXPECT_EQ(0, waitpid(first, nullptr, WNOHANG)) << "the first instance has ended";
+    EXPECT_EQ(0, quitWith(first, SIGTERM));
+}
+
+} // namespace
