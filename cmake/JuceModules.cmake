@@ -36,7 +36,7 @@ function(kvx_add_juce_library name)
 endfunction()
 
 kvx_add_juce_library(juce_headless juce_core juce_events juce_data_structures)
-target_link_libraries(juce_headless PUBLIC Threads::Threads ${CMAKE_DL_LIBS} rt)
+target_link_libraries(juce_headless PUBLIC Threads::Threads ${CMAKE_DL_LIBS} rt z)
 
 kvx_add_juce_library(juce_gui juce_graphics juce_gui_basics)
 target_link_libraries(juce_gui PUBLIC juce_headless PkgConfig::JUCE_GRAPHICS_DEPS)

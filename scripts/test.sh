@@ -17,3 +17,8 @@ run_tests build
 echo "== Build and test with AddressSanitizer and UndefinedBehaviorSanitizer"
 "$root/scripts/build.sh" build-asan -DKVX_SANITIZE=address,undefined
 ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_tests build-asan
+
+echo "== Threaded tests with ThreadSanitizer"
+KVX_TARGETS=threaded_tests "$root/scripts/build.sh" build-tsan -DKVX_SANITIZE=thread
+(cd "$root/build-tsan" && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+    ctest --output-on-failure -R '^(platform|link|ui)_tests$')

@@ -1,0 +1,283 @@
+// The controller handle against virtual devices: what the application reads
+// back from it at each event, and what it lets through to the controller.
+#include "HidCtrl.h"
+
+#include "Support/EmulatedController.h"
+#include "Support/RecordingHidHandler.h"
+#include "Support/UpdateReports.h"
+#include "Support/VirtualControllerTransport.h"
+#include "Support/VirtualDeviceTest.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+namespace kvxtest
+{
+namespace
+{
+
+const std::vector<uint8_t> allZero(256, 0);
+
+std::vector<uint8_t> copyOfData(HidCtrl& ctrl)
+{
+    return std::vector<uint8_t>(ctrl.getData(), ctrl.getData() + 256);
+}
+
+class HidCtrlTest : public VirtualDeviceTest
+{
+protected:
+    ~HidCtrlTest() override { ctrl.finalize(); }
+
+    void start()
+    {
+        ASSERT_TRUE(ctrl.initialize(&handler, 1));
+        dispatchRunLoop();
+    }
+
+    void receive(const std::vector<uint8_t>& report)
+    {
+        link.sendInputReport(report);
+        dispatchRunLoop();
+    }
+
+    size_t reportsReceived() { return link.device().sentReports().size(); }
+
+    EmulatedController controller;
+    VirtualControllerTransport link { controller };
+    HidCtrl ctrl;
+    RecordingHidHandler handler { &ctrl };
+};
+
+//==============================================================================
+// What the application reads after each event must already be up to date.
+TEST_F(HidCtrlTest, StartsAttachedToAControllerAlreadyThere)
+{
+    link.plugIn();
+    start();
+
+    EXPECT_EQ(ctrl.getState(), HidAttached);
+    EXPECT_EQ(ctrl.getVersion(), 123);
+    EXPECT_EQ(ctrl.getLength(), 0u);
+    EXPECT_EQ(copyOfData(ctrl), allZero);
+    EXPECT_EQ(handler.callCount(), 0u);
+}
+
+TEST_F(HidCtrlTest, ReportsALaterArrivalOnceWithItsVersionSet)
+{
+    start();
+    EXPECT_EQ(ctrl.getState(), HidNone);
+    EXPECT_EQ(ctrl.getVersion(), 0);
+
+    link.plugIn();
+    dispatchRunLoop();
+
+    ASSERT_EQ(handler.matchings.size(), 1u);
+    EXPECT_EQ(handler.matchings[0].state, HidAttached);
+    EXPECT_EQ(handler.matchings[0].version, 123);
+}
+
+TEST_F(HidCtrlTest, ClearsEverythingBeforeReportingARemoval)
+{
+    link.plugIn();
+    start();
+    receive(bytesCounting(64, 1));
+
+    link.unplug();
+    dispatchRunLoop();
+
+    ASSERT_EQ(handler.removals.size(), 1u);
+    EXPECT_EQ(handler.removals[0].state, HidNone);
+    EXPECT_EQ(handler.removals[0].version, 0);
+    EXPECT_EQ(handler.removals[0].length, 0u);
+    EXPECT_EQ(handler.removals[0].data, allZero);
+}
+
+//==============================================================================
+// A shorter report replaces only its own bytes of the copy.
+TEST_F(HidCtrlTest, KeepsTheTailOfALongerEarlierReport)
+{
+    link.plugIn();
+    start();
+    const std::vector<uint8_t> first = bytesCounting(64, 1);
+    const std::vector<uint8_t> second = bytesCounting(10, 101);
+
+    receive(first);
+    receive(second);
+
+    std::vector<uint8_t> expected = allZero;
+    std::copy(first.begin(), first.end(), expected.begin());
+    std::copy(second.begin(), second.end(), expected.begin());
+    ASSERT_EQ(handler.inputs.size(), 2u);
+    EXPECT_EQ(handler.inputs[1].length, 10u);
+    EXPECT_EQ(handler.inputs[1].data, expected);
+}
+
+TEST_F(HidCtrlTest, AnEmptyReportLeavesTheCopyAlone)
+{
+    link.plugIn();
+    start();
+    receive(bytesCounting(64, 1));
+    const std::vector<uint8_t> before = copyOfData(ctrl);
+
+    receive({});
+
+    EXPECT_EQ(ctrl.getLength(), 0u);
+    EXPECT_EQ(copyOfData(ctrl), before);
+}
+
+TEST_F(HidCtrlTest, CutsAnOversizedReportAt64Bytes)
+{
+    link.plugIn();
+    start();
+
+    receive(bytesCounting(65, 1));
+
+    EXPECT_EQ(ctrl.getLength(), 64u);
+    EXPECT_EQ(ctrl.getData()[63], 64);
+    EXPECT_EQ(ctrl.getData()[64], 0) << "byte 65 must not reach the copy";
+}
+
+//==============================================================================
+// Nothing may reach a controller that is not held.
+TEST_F(HidCtrlTest, SendsNothingWithoutAController)
+{
+    start();
+    uint8_t report[64] = { ControllerCode::finish };
+
+    EXPECT_FALSE(ctrl.setData(report, sizeof(report)));
+    EXPECT_EQ(ctrl.getState(), HidNone);
+}
+
+TEST_F(HidCtrlTest, MarksTheControllerSentEvenWhenTheSendFails)
+{
+    link.plugIn();
+    start();
+    link.device().setOutputHandler([](const platform::virtualhid::Report&) { return kIOReturnError; });
+    uint8_t report[64] = { ControllerCode::finish };
+
+    EXPECT_FALSE(ctrl.setData(report, sizeof(report)));
+    EXPECT_EQ(ctrl.getState(), HidSent);
+    EXPECT_FALSE(ctrl.setData(nullptr, 64));
+    EXPECT_EQ(ctrl.getState(), HidSent);
+}
+
+TEST_F(HidCtrlTest, GoesQuietAfterFinalize)
+{
+    link.plugIn();
+    start();
+    uint8_t report[64] = { ControllerCode::finish };
+    ASSERT_TRUE(ctrl.setData(report, sizeof(report)));
+
+    ctrl.finalize();
+    ctrl.finalize();
+    receive(bytesCounting(64, 1));
+
+    EXPECT_EQ(ctrl.getState(), HidSent) << "the last state stays readable";
+    EXPECT_FALSE(ctrl.setData(report, sizeof(report)));
+    EXPECT_EQ(reportsReceived(), 1u);
+    EXPECT_EQ(handler.callCount(), 0u);
+}
+
+TEST_F(HidCtrlTest, ASecondHandleIsRefusedAndTheFirstKeepsItsController)
+{
+    link.plugIn();
+    start();
+
+    HidCtrl second;
+    EXPECT_FALSE(second.initialize(nullptr, 1));
+    EXPECT_EQ(second.getState(), HidNone);
+
+    uint8_t report[64] = { ControllerCode::finish };
+    EXPECT_FALSE(second.setData(report, sizeof(report)));
+    EXPECT_TRUE(ctrl.setData(report, sizeof(report)));
+}
+
+//==============================================================================
+// The emulated controller answers through the whole link as the updater expects.
+TEST_F(HidCtrlTest, CarriesAnUpdateExchangeBothWays)
+{
+    const std::vector<SectionPlan> sections { { true, bytesCounting(70, 0) }, { false, {} }, { false, {} } };
+    controller.setFinishBusyCount(1);
+    link.plugIn();
+    start();
+
+    std::vector<std::vector<uint8_t>> exchange { startReport(sections), commandReport(ControllerCode::section, 1) };
+    for (const auto& block : dataBlocks(1, sections[0].data))
+        exchange.push_back(block);
+    exchange.push_back(commandReport(ControllerCode::finish));
+    exchange.push_back(commandReport(ControllerCode::finish));
+
+    std::vector<int> replies;
+    for (auto report : exchange)
+    {
+        ASSERT_TRUE(ctrl.setData(report.data(), static_cast<unsigned int>(report.size())));
+        dispatchRunLoop();
+        replies.push_back(ctrl.getData()[0]);
+    }
+
+    EXPECT_EQ(replies, (std::vector<int> { 0xF8, 0xF9, 0xF9, 0xFE, 0xF7, 0xFC }));
+    EXPECT_TRUE(controller.sectionIntact(1));
+    EXPECT_TRUE(controller.protocolErrors().empty()) << ::testing::PrintToString(controller.protocolErrors());
+}
+
+TEST_F(HidCtrlTest, AControllerThatUnplugsInsteadOfAnsweringIsReportedRemoved)
+{
+    controller.failAt(ControllerCode::start, 1, ControllerFault::removal());
+    link.plugIn();
+    start();
+    auto report = startReport({});
+
+    EXPECT_TRUE(ctrl.setData(report.data(), 64));
+    dispatchRunLoop();
+
+    EXPECT_EQ(handler.removals.size(), 1u);
+    EXPECT_EQ(ctrl.getState(), HidNone);
+}
+
+//==============================================================================
+// A send on the update thread racing removals on the message thread must never
+// resurrect a removed controller, lose an event or touch a device let go of.
+TEST_F(HidCtrlTest, SendsRacingRemovalsNeverUndoTheRemoval)
+{
+    constexpr int cycles = 300;
+    link.plugIn();
+    start();
+    // The controller's replies would only pile up here: the device takes every
+    // report without answering.
+    link.device().setOutputHandler([](const platform::virtualhid::Report&) { return kIOReturnSuccess; });
+    std::atomic<bool> stop { false };
+
+    std::thread updateThread([&] {
+        uint8_t report[64] = { ControllerCode::finish };
+        while (! stop.load())
+            ctrl.setData(report, sizeof(report));
+    });
+
+    int statesAfterRemoval = 0;
+    for (int cycle = 1; cycle <= cycles; ++cycle)
+    {
+        link.unplug();
+        if (! dispatchRunLoopUntil([&] { return handler.removals.size() == static_cast<size_t>(cycle); }))
+            break;
+
+        statesAfterRemoval += ctrl.getState() == HidNone ? 0 : 1;
+        link.device().clearSentReports();
+        link.plugIn();
+        if (! dispatchRunLoopUntil([&] { return handler.matchings.size() == static_cast<size_t>(cycle); }))
+            break;
+    }
+
+    stop = true;
+    updateThread.join();
+    dispatchRunLoop();
+
+    EXPECT_EQ(statesAfterRemoval, 0) << "HidSent written over a removal";
+    EXPECT_EQ(handler.removals.size(), static_cast<size_t>(cycles));
+    EXPECT_EQ(handler.matchings.size(), static_cast<size_t>(cycles));
+    EXPECT_NE(ctrl.getState(), HidNone);
+}
+
+} // namespace
+} // namespace kvxtest
