@@ -1,0 +1,79 @@
+#include "LinuxQuitSignals.h"
+
+#include <juce_events/juce_events.h>
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace
+{
+// Written by the signal handler, so plain descriptors that never change while
+// the handlers are installed.
+int pipeReadEnd = -1;
+int pipeWriteEnd = -1;
+
+constexpr int quitSignals[] = { SIGINT, SIGTERM };
+
+void setHandler (int signalNumber, void (*handler) (int))
+{
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset (&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction (signalNumber, &action, nullptr);
+}
+}
+
+LinuxQuitSignals::LinuxQuitSignals()
+{
+    jassert (pipeReadEnd < 0); // one per process
+
+    int ends[2];
+
+    if (pipe2 (ends, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+
+    pipeReadEnd = ends[0];
+    pipeWriteEnd = ends[1];
+    juce::LinuxEventLoop::registerFdCallback (pipeReadEnd, &LinuxQuitSignals::requestQuit);
+
+    for (auto signalNumber : quitSignals)
+        setHandler (signalNumber, &LinuxQuitSignals::handleSignal);
+}
+
+LinuxQuitSignals::~LinuxQuitSignals()
+{
+    if (pipeReadEnd < 0)
+        return;
+
+    for (auto signalNumber : quitSignals)
+        setHandler (signalNumber, SIG_DFL);
+
+    juce::LinuxEventLoop::unregisterFdCallback (pipeReadEnd);
+    close (pipeReadEnd);
+    close (pipeWriteEnd);
+    pipeReadEnd = pipeWriteEnd = -1;
+}
+
+void LinuxQuitSignals::handleSignal (int)
+{
+    // Only async-signal-safe calls here; a full pipe already holds a request.
+    const auto savedErrno = errno;
+    const char request = 1;
+    [[maybe_unused]] const auto written = write (pipeWriteEnd, &request, 1);
+    errno = savedErrno;
+}
+
+void LinuxQuitSignals::requestQuit (int descriptor)
+{
+    char requests[64];
+
+    while (read (descriptor, requests, sizeof (requests)) > 0)
+    {
+    }
+
+    if (auto* app = juce::JUCEApplicationBase::getInstance())
+        app->systemRequestedQuit();
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+//==============================================================================
+/**
+    Linux only: the platform's quit request is SIGINT or SIGTERM. While this
+    object lives, either signal reaches JUCEApplicationBase::systemRequestedQuit
+    on the message thread, through a pipe that JUCE's message loop watches, so
+    that the application shuts down in its usual order.
+
+    Create it on the message thread once the message manager exists (JUCE
+    installs its own SIGINT handler then, which this replaces); destroying it
+    restores the default actions.
+*/
+class LinuxQuitSignals
+{
+public:
+    LinuxQuitSignals();
+    ~LinuxQuitSignals();
+
+private:
+    static void handleSignal (int signalNumber);
+    static void requestQuit (int descriptor);
+
+    LinuxQuitSignals (const LinuxQuitSignals&) = delete;
+    LinuxQuitSignals& operator= (const LinuxQuitSignals&) = delete;
+};

@@ -1,0 +1,80 @@
+#include "LinuxSingleInstance.h"
+
+#include <unistd.h>
+
+namespace
+{
+constexpr juce::uint32 messageMagic = 0x4b565831; // "KVX1"
+constexpr int sendTimeoutMs = 2000;
+
+juce::String getPerUserName (const juce::String& applicationName)
+{
+    return applicationName + "-" + juce::String ((int) getuid());
+}
+}
+
+//==============================================================================
+// Both ends of the pipe. The listener's callbacks come on its own thread, so
+// that it can listen before the message manager exists; the command line then
+// travels to the message thread as an asynchronous call, which is dropped when
+// the message loop has already stopped.
+class LinuxSingleInstance::Connection  : public juce::InterprocessConnection
+{
+public:
+    Connection() : juce::InterprocessConnection (false, messageMagic) {}
+    ~Connection() override { disconnect (-1, Notify::no); }
+
+    void connectionMade() override {}
+    void connectionLost() override {}
+
+    void messageReceived (const juce::MemoryBlock& message) override
+    {
+        juce::MessageManager::callAsync ([commandLine = message.toString()]
+        {
+            if (auto* app = juce::JUCEApplicationBase::getInstance())
+                app->anotherInstanceStarted (commandLine);
+        });
+    }
+};
+
+//==============================================================================
+LinuxSingleInstance::LinuxSingleInstance (const juce::String& applicationName)
+    : pipeName (getPerUserName (applicationName)),
+      lock (getPerUserName (applicationName) + ".lock")
+{
+    lockHeld = lock.enter (0);
+
+    if (lockHeld)
+    {
+        listener = std::make_unique<Connection>();
+
+        // A pipe left behind by an instance that was killed is taken over.
+        if (! listener->createPipe (pipeName, -1, false))
+            listener.reset();
+    }
+}
+
+LinuxSingleInstance::~LinuxSingleInstance()
+{
+    listener.reset();
+
+    if (lockHeld)
+        lock.exit();
+}
+
+bool LinuxSingleInstance::isAnotherInstanceRunning() const noexcept
+{
+    return ! lockHeld;
+}
+
+bool LinuxSingleInstance::sendToRunningInstance (const juce::String& commandLine)
+{
+    Connection sender;
+
+    if (! sender.connectToPipe (pipeName, sendTimeoutMs))
+        return false;
+
+    juce::MemoryBlock message;
+    message.append (commandLine.toRawUTF8(), commandLine.getNumBytesAsUTF8());
+    return sender.sendMessage (message);
+}

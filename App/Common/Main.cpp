@@ -1,0 +1,123 @@
+// The program's entry, the application object and the main window.
+#include "MainComponent.h"
+
+#if JUCE_LINUX
+ #include "LinuxQuitSignals.h"
+ #include "LinuxRunLoopBridge.h"
+ #include "LinuxSingleInstance.h"
+#endif
+
+#include <memory>
+
+//==============================================================================
+/** The one top-level window: always on top, centred, not resizable, with the
+    platform's title bar and no buttons on it; its content is the MainComponent.
+*/
+class MainWindow  : public juce::ResizableWindow
+{
+public:
+    MainWindow()
+        : juce::ResizableWindow ("KVXUpdateProgram", true)
+    {
+        m_mainComponent = new MainComponent();
+        setContentOwned (m_mainComponent, true);
+        centreWithSize (getWidth(), getHeight());
+        setAlwaysOnTop (true);
+        setVisible (true);
+        setUsingNativeTitleBar (true);
+    }
+
+    ~MainWindow() override = default;
+
+    // Until the native title bar is on, the window draws its own 3-pixel frame,
+    // so that the content's 400 x 150 become a window of 406 x 156.
+    juce::BorderSize<int> getBorderThickness() override
+    {
+        return isUsingNativeTitleBar() ? juce::BorderSize<int>() : juce::BorderSize<int> (frameThickness);
+    }
+
+private:
+    static constexpr int frameThickness = 3;
+
+    MainComponent* m_mainComponent = nullptr;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainWindow)
+};
+
+//==============================================================================
+class Application  : public juce::JUCEApplication
+{
+public:
+    Application() = default;
+
+    void initialise (const juce::String&) override
+    {
+       #if JUCE_LINUX
+        // Before the window: its controller link schedules callbacks on this
+        // thread's run loop, and a quit request may come at any time.
+        m_runLoopBridge = std::make_unique<LinuxRunLoopBridge>();
+        m_quitSignals = std::make_unique<LinuxQuitSignals>();
+       #endif
+
+        m_mainWindow = new MainWindow();
+    }
+
+    void shutdown() override
+    {
+        // JUCE calls this also in a second instance that never initialised.
+        delete m_mainWindow;
+        m_mainWindow = nullptr;
+
+       #if JUCE_LINUX
+        m_quitSignals.reset();
+        m_runLoopBridge.reset();
+       #endif
+    }
+
+    const juce::String getApplicationName() override       { return "KVXUpdateProgram"; }
+    const juce::String getApplicationVersion() override    { return "0.0.0.1"; }
+    bool moreThanOneInstanceAllowed() override             { return false; }
+
+    void anotherInstanceStarted (const juce::String&) override
+    {
+        if (m_mainWindow != nullptr && m_mainWindow->isVisible())
+            m_mainWindow->toFront (true);
+    }
+
+private:
+    MainWindow* m_mainWindow = nullptr;
+
+   #if JUCE_LINUX
+    std::unique_ptr<LinuxRunLoopBridge> m_runLoopBridge;
+    std::unique_ptr<LinuxQuitSignals> m_quitSignals;
+   #endif
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (Application)
+};
+
+//==============================================================================
+static juce::JUCEApplicationBase* createApplication()
+{
+    return new Application();
+}
+
+int main (int argc, char* argv[])
+{
+   #if JUCE_LINUX
+    LinuxSingleInstance singleInstance ("KVXUpdateProgram");
+
+    if (singleInstance.isAnotherInstanceRunning())
+    {
+        juce::StringArray arguments;
+
+        for (int i = 1; i < argc; ++i)
+            arguments.add (juce::String::fromUTF8 (argv[i]));
+
+        singleInstance.sendToRunningInstance (arguments.joinIntoString (" "));
+        return 0;
+    }
+   #endif
+
+    juce::JUCEApplicationBase::createInstance = &createApplication;
+    return juce::JUCEApplicationBase::main (argc, const_cast<const char**> (argv));
+}

@@ -1,0 +1,378 @@
+// MainComponent: the update file beside the executable, and the update sequence
+// that writes it into the controller on the update thread.
+#include "MainComponent.h"
+
+#include <dlfcn.h>
+
+#include <array>
+#include <cstring>
+#include <limits>
+
+namespace
+{
+// Layout of the update file: a 36-byte file header, then three sections, each a
+// 36-byte section header, the data and its CRC-16, low byte first.
+constexpr int fileHeaderSize = 36;
+constexpr int sectionHeaderSize = 36;
+constexpr int crcSize = 2;
+constexpr int numSections = 3;
+constexpr int headersAndCrcsSize = fileHeaderSize + numSections * (sectionHeaderSize + crcSize);
+constexpr int versionOffset = 20;
+constexpr int sendFlagOffset = 15;
+constexpr int sizeOffset = 32;
+constexpr int modelSize = 7;
+
+// CmdStart carries every size in 24 bits.
+constexpr juce::int64 largestSize = 0xFFFFFF;
+
+// The update protocol.
+enum CommandCode : juce::uint8
+{
+    CmdStart = 0xF0,
+    CmdSection = 0xF1,
+    CmdFinish = 0xF2,
+    CmdData = 0xF3
+};
+
+enum ReplyCode : juce::uint8
+{
+    RspFinishBusy = 0xF7,
+    RspStartAck = 0xF8,
+    RspAck = 0xF9,
+    RspSectionEndAlt = 0xFB,
+    RspFinishDone = 0xFC,
+    RspSectionEnd = 0xFE
+};
+
+constexpr int reportSize = 64;
+constexpr juce::uint32 blockPayload = reportSize - 2;
+constexpr int finishPauseMs = 100;
+
+using Report = std::array<juce::uint8, reportSize>;
+
+//==============================================================================
+juce::File getExecutableFile()
+{
+    Dl_info info {};
+
+    if (dladdr (reinterpret_cast<void*> (&getExecutableFile), &info) == 0 || info.dli_fname == nullptr)
+        return {};
+
+    const auto path = juce::String::fromUTF8 (info.dli_fname);
+
+    // The main program's image is named as it was started, which need not be an
+    // absolute path (a start through PATH gives a bare name).
+    if (juce::File::isAbsolutePath (path))
+        return juce::File (path);
+
+    return juce::File ("/proc/self/exe").getLinkedTarget();
+}
+
+juce::File getSpecialLocation (juce::File::SpecialLocationType type)
+{
+    jassert (type == juce::File::currentExecutableFile);
+    juce::ignoreUnused (type);
+    return getExecutableFile();
+}
+
+/** A stream on the update file, or null when no file of that name exists (a
+    directory of that name counts as none) or it cannot be opened.
+*/
+std::unique_ptr<juce::FileInputStream> openUpdateFile (const juce::String& name)
+{
+    const auto executable = getSpecialLocation (juce::File::currentExecutableFile);
+
+    if (executable == juce::File())
+        return nullptr;
+
+    const auto file = executable.getParentDirectory().getChildFile (name);
+
+    if (! file.existsAsFile())
+        return nullptr;
+
+    return file.createInputStream();
+}
+
+/** The whole file, or nothing when it cannot be read whole or is 2^31 bytes or longer. */
+bool readWholeFile (juce::FileInputStream& stream, juce::HeapBlock<juce::uint8>& buffer, int& length)
+{
+    const auto total = stream.getTotalLength();
+
+    if (total < 0 || total > std::numeric_limits<int>::max())
+        return false;
+
+    length = (int) total;
+
+    buffer.allocate ((size_t) juce::jmax (1, length), false);
+
+    return buffer != nullptr && stream.read (buffer, length) == length;
+}
+
+juce::uint32 readUInt32 (const juce::uint8* bytes)
+{
+    return (juce::uint32) bytes[0] | ((juce::uint32) bytes[1] << 8)
+         | ((juce::uint32) bytes[2] << 16) | ((juce::uint32) bytes[3] << 24);
+}
+
+void write24 (juce::uint8* bytes, juce::uint32 value)
+{
+    bytes[0] = (juce::uint8) value;
+    bytes[1] = (juce::uint8) (value >> 8);
+    bytes[2] = (juce::uint8) (value >> 16);
+}
+
+void write16 (juce::uint8* bytes, juce::uint16 value)
+{
+    bytes[0] = (juce::uint8) value;
+    bytes[1] = (juce::uint8) (value >> 8);
+}
+
+constexpr std::array<juce::uint16, 256> makeCrcTable()
+{
+    std::array<juce::uint16, 256> table {};
+
+    for (int byte = 0; byte < 256; ++byte)
+    {
+        juce::uint16 crc = (juce::uint16) (byte << 8);
+
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (juce::uint16) ((crc & 0x8000) != 0 ? (crc << 1) ^ 0x1021 : crc << 1);
+
+        table[(size_t) byte] = crc;
+    }
+
+    return table;
+}
+
+constexpr auto crcTable = makeCrcTable();
+}
+
+MainComponent::UpdateTimeouts MainComponent::m_timeouts = MainComponent::controllerTimeouts;
+
+//==============================================================================
+juce::uint16 MainComponent::calcCRC (juce::uint8 const* data, int length)
+{
+    juce::uint16 crc = 0;
+
+    for (int i = 0; i < length; ++i)
+        crc = (juce::uint16) ((crc << 8) ^ crcTable[(size_t) (((crc >> 8) ^ data[i]) & 0xFF)]);
+
+    return crc;
+}
+
+juce::uint8 MainComponent::ConvertAsciiToHex (juce::uint8 c)
+{
+    if (c >= '0' && c <= '9')   return (juce::uint8) (c - '0');
+    if (c >= 'a' && c <= 'f')   return (juce::uint8) (c - 'a' + 10);
+    if (c >= 'A' && c <= 'F')   return (juce::uint8) (c - 'A' + 10);
+    return 0;
+}
+
+int MainComponent::checkUPD (juce::String const& name, juce::uint8 const* model, int* version)
+{
+    if (version != nullptr)
+        *version = -1;
+
+    auto stream = openUpdateFile (name);
+
+    if (stream == nullptr)
+        return 0;
+
+    juce::HeapBlock<juce::uint8> content;
+    int length = 0;
+
+    if (! readWholeFile (*stream, content, length) || length < fileHeaderSize)
+        return 0;
+
+    stream.reset();
+
+    // The digits are not tested: each byte counts as its value less '0'.
+    if (version != nullptr)
+        *version = (content[versionOffset] - '0') * 100 + (content[versionOffset + 1] - '0') * 10
+                 + (content[versionOffset + 2] - '0');
+
+    juce::int64 pos = fileHeaderSize;
+
+    for (int s = 0; s < numSections; ++s)
+    {
+        if (pos + sectionHeaderSize > length || std::memcmp (content + pos, model, modelSize) != 0)
+            return 0;
+
+        m_secSend[s] = content[pos + sendFlagOffset] == 'Y' ? 1 : 0;
+        m_secSize[s] = readUInt32 (content + pos + sizeOffset);
+
+        const juce::int64 size = m_secSize[s];
+        const auto data = pos + sectionHeaderSize;
+
+        if (size > largestSize || data + size + crcSize > length)
+            return 0;
+
+        m_secCrc[s] = calcCRC (content + data, (int) size);
+        const auto storedCrc = (juce::uint16) (content[data + size] | (content[data + size + 1] << 8));
+
+        if (storedCrc != m_secCrc[s])
+            return 0;
+
+        pos = data + size + crcSize;
+    }
+
+    const auto total = length - headersAndCrcsSize;
+    return total > largestSize ? 0 : total;
+}
+
+//==============================================================================
+void MainComponent::run()
+{
+    postRequest (SeqUpdating);
+    m_progress = 0.0;
+
+    bool success = sendStart();
+
+    if (success)
+    {
+        success = sendSections();
+        // The finish also follows a failed section, and cannot undo its failure.
+        success = finishUpdate() && success;
+    }
+
+    postRequest (success ? SeqComplete : SeqError);
+}
+
+MainComponent::Reply MainComponent::exchange (juce::uint8* report, int timeoutMs)
+{
+    // Without a controller nothing goes out, and the wait runs into its time-out.
+    m_hid->setData (report, reportSize);
+
+    if (! m_event.wait (timeoutMs))
+        return {};
+
+    m_event.reset();
+
+    const juce::ScopedLock sl (m_lock);
+    return { true, m_response[0], m_response[1] };
+}
+
+bool MainComponent::sendStart()
+{
+    Report report {};
+    report[0] = CmdStart;
+    report[2] = (juce::uint8) ((m_updVersion & 0xFF0) >> 4);
+    report[3] = (juce::uint8) ((m_updVersion & 0x00F) << 4);
+    write24 (&report[4], (juce::uint32) m_updSize);
+
+    for (int s = 0; s < numSections; ++s)
+    {
+        auto* descriptor = &report[(size_t) (7 + 6 * s)];
+        descriptor[0] = (juce::uint8) ((s + 1) | (m_secSend[s] == 1 ? 0x80 : 0));
+        write24 (descriptor + 1, m_secSize[s]);
+        write16 (descriptor + 4, m_secCrc[s]);
+    }
+
+    const auto reply = exchange (report.data(), m_timeouts.replyMs);
+    return reply.arrived && reply.code == RspStartAck;
+}
+
+bool MainComponent::sendSections()
+{
+    juce::int64 offset = fileHeaderSize + sectionHeaderSize;
+
+    for (int s = 0; s < numSections; ++s)
+    {
+        if (! sendSection (s, offset))
+            return false;
+
+        offset += (juce::int64) m_secSize[s] + crcSize + sectionHeaderSize;
+    }
+
+    return true;
+}
+
+bool MainComponent::sendSection (int s, juce::int64 offset)
+{
+    juce::HeapBlock<juce::uint8> data;
+    data.allocate ((size_t) juce::jmax (1u, m_secSize[s]), false);
+
+    // Every section is read, marked or not: what goes out must be what the check saw.
+    if (data == nullptr || ! readSection (s, offset, data))
+        return false;
+
+    if (m_secSend[s] != 1)
+        return true;
+
+    Report report {};
+    report[0] = CmdSection;
+    report[1] = (juce::uint8) (s + 1);
+
+    const auto reply = exchange (report.data(), m_timeouts.replyMs);
+
+    if (! reply.arrived)
+        return false;
+
+    // Any other answer skips the section without failing the update.
+    if (reply.code != RspAck)
+        return true;
+
+    return sendDataBlocks (s, data);
+}
+
+bool MainComponent::readSection (int s, juce::int64 offset, juce::uint8* buffer) const
+{
+    auto stream = openUpdateFile (updateFileName);
+
+    if (stream == nullptr || ! stream->setPosition (offset))
+        return false;
+
+    // A file changed or shortened since the check must not reach the controller.
+    const auto size = (int) m_secSize[s];
+    return stream->read (buffer, size) == size && calcCRC (buffer, size) == m_secCrc[s];
+}
+
+bool MainComponent::sendDataBlocks (int s, const juce::uint8* data)
+{
+    const auto size = m_secSize[s];
+    const auto blocks = (size + blockPayload - 1) / blockPayload;
+
+    for (juce::uint32 i = 0; i < blocks; ++i)
+    {
+        // The controller's percentage trails by one block: it comes with each reply.
+        m_progress = m_devicePercent / 100.0;
+
+        Report report {};
+        report[0] = CmdData;
+        report[1] = (juce::uint8) (s + 1);
+        const auto start = i * blockPayload;
+        std::memcpy (&report[2], data + start, juce::jmin (blockPayload, size - start));
+
+        const auto reply = exchange (report.data(), m_timeouts.dataBlockMs);
+        const bool last = i == blocks - 1;
+        const bool accepted = last ? (reply.code == RspSectionEnd || reply.code == RspSectionEndAlt)
+                                   : reply.code == RspAck;
+
+        if (! reply.arrived || ! accepted)
+            return false;
+
+        m_devicePercent = reply.percent;
+    }
+
+    return true;
+}
+
+bool MainComponent::finishUpdate()
+{
+    Report report {};
+    report[0] = CmdFinish;
+
+    for (;;)
+    {
+        const auto reply = exchange (report.data(), m_timeouts.replyMs);
+
+        if (! reply.arrived || (reply.code != RspFinishBusy && reply.code != RspFinishDone))
+            return false;
+
+        m_progress = reply.percent / 100.0;
+        wait (finishPauseMs);
+
+        if (reply.code == RspFinishDone)
+            return true;
+    }
+}

@@ -1,0 +1,145 @@
+// A removal, an attachment or a quit while the update thread waits: the thread
+// is woken without a valid reply, leaves through its failure path, and is
+// always joined before anything it uses goes.
+#include "ComponentTest.h"
+#include "MessageLoop.h"
+
+#include <gtest/gtest.h>
+
+namespace uitest
+{
+namespace
+{
+
+using kvxtest::ControllerFault;
+namespace Code = kvxtest::ControllerCode;
+using Commands = std::vector<std::string>;
+
+enum class Wait { start, section, data, finish };
+
+struct WaitCase
+{
+    Wait wait;
+    uint8_t command;
+    const char* name;
+    Commands sentUntilWait;
+};
+
+const WaitCase waitCases[] {
+    { Wait::start, Code::start, "Start", { "F0 00" } },
+    { Wait::section, Code::section, "Section", { "F0 00", "F1 01" } },
+    { Wait::data, Code::data, "Data", { "F0 00", "F1 01", "F3 01" } },
+    { Wait::finish, Code::finish, "Finish", { "F0 00", "F1 01", "F3 01", "F1 02", "F3 02", "F3 02", "F1 03", "F3 03", "F2 00" } },
+};
+
+class AbortAtWait : public ComponentTest, public ::testing::WithParamInterface<WaitCase>
+{
+protected:
+    // The update, held at the parameter's wait: the controller takes that
+    // report and never answers.
+    void startAndReachTheWait()
+    {
+        shortenWaits();
+        controller.failAt(GetParam().command, 1, ControllerFault::noReply());
+        startUpdate();
+        ASSERT_TRUE(runMessageLoopUntil([this] { return commandsSent() == GetParam().sentUntilWait; }));
+    }
+
+    Commands sentAfterTheWait(const Commands& later) const
+    {
+        Commands commands = GetParam().sentUntilWait;
+        commands.insert(commands.end(), later.begin(), later.end());
+        return commands;
+    }
+};
+
+TEST_P(AbortAtWait, RemovalEndsInError)
+{
+    startAndReachTheWait();
+    transport.unplug();
+
+    ASSERT_TRUE(runUntilFinished());
+    EXPECT_EQ(SeqError, component->getSequence());
+    // With the controller gone nothing more goes out; the later waits time out.
+    EXPECT_EQ(GetParam().sentUntilWait, commandsSent());
+}
+
+TEST_P(AbortAtWait, AttachmentWakesTheThreadWithoutAReply)
+{
+    startAndReachTheWait();
+    // The link reports an arrival only when it holds no controller; here the
+    // component gets the call while its controller stays, so that the rest of
+    // the sequence shows how the woken wait was taken.
+    component->matchingCallBack();
+
+    ASSERT_TRUE(runUntilFinished());
+
+    switch (GetParam().wait)
+    {
+        case Wait::start:
+            EXPECT_EQ(SeqError, component->getSequence());
+            EXPECT_EQ(GetParam().sentUntilWait, commandsSent());
+            break;
+        case Wait::section: // a section not acknowledged is skipped, not failed
+            EXPECT_EQ(SeqComplete, component->getSequence());
+            EXPECT_EQ(sentAfterTheWait({ "F1 02", "F3 02", "F3 02", "F1 03", "F3 03", "F2 00" }), commandsSent());
+            break;
+        case Wait::data:
+            EXPECT_EQ(SeqError, component->getSequence());
+            EXPECT_EQ(sentAfterTheWait({ "F2 00" }), commandsSent());
+            break;
+        case Wait::finish:
+            EXPECT_EQ(SeqError, component->getSequence());
+            EXPECT_EQ(GetParam().sentUntilWait, commandsSent());
+            break;
+    }
+}
+
+TEST_P(AbortAtWait, QuitJoinsTheThreadBeforeReturning)
+{
+    startAndReachTheWait();
+    pressCancel();
+
+    // No reply reaches the thread while the message thread waits for it, so
+    // the sequence runs through its failure path to its final request.
+    EXPECT_FALSE(component->isThreadRunning());
+    runPendingMessages();
+    EXPECT_EQ(SeqError, component->getSequence());
+}
+
+TEST_P(AbortAtWait, DestructionJoinsTheThreadFirst)
+{
+    startAndReachTheWait();
+    const auto before = commandsSent().size();
+
+    component.reset();
+
+    // The thread has finished: whatever it still sent went out before the
+    // component was gone, and nothing follows.
+    const auto sent = commandsSent();
+    EXPECT_GE(sent.size(), before);
+    runPendingMessages();
+    EXPECT_EQ(sent, commandsSent());
+}
+
+INSTANTIATE_TEST_SUITE_P(EachWait, AbortAtWait, ::testing::ValuesIn(waitCases),
+                         [](const ::testing::TestParamInfo<WaitCase>& info) { return std::string(info.param.name); });
+
+//==============================================================================
+TEST_F(ComponentTest, NoControllerWhenTheThreadStartsEndsInErrorWithoutFinish)
+{
+    shortenWaits();
+    createReadyComponent();
+    transport.unplug();
+    ASSERT_TRUE(runPlatformRunLoopUntil([this] { return component->getControllerVersion() == -1; }));
+
+    // Start still shows: the removal's request waits for delivery.
+    pressOk();
+
+    ASSERT_TRUE(runUntilFinished());
+    EXPECT_EQ(SeqError, component->getSequence());
+    EXPECT_TRUE(commandsSent().empty());
+}
+
+} // namespace
+} // namespace uitest

@@ -1,0 +1,33 @@
+// MainComponent as the tests see it: its protected parts made reachable.
+#pragma once
+
+#include "MainComponent.h"
+
+namespace uitest
+{
+
+class MainComponentProbe : public MainComponent
+{
+public:
+    using MainComponent::checkUPD;
+    using MainComponent::getSequence;
+    using MainComponent::getProgress;
+    using MainComponent::getControllerVersion;
+    using MainComponent::isUpdateFileValid;
+    using MainComponent::getSectionSize;
+    using MainComponent::getSectionCrc;
+    using MainComponent::isSectionMarked;
+    using MainComponent::getOkButton;
+    using MainComponent::getCancelButton;
+    using MainComponent::getLanguageMenu;
+    using MainComponent::getProgressBar;
+    using MainComponent::modelName;
+    using MainComponent::updateFileName;
+
+    // The update's waits, shortened for tests that expect a time-out. Restore
+    // them only once no component's thread can still wait on them.
+    static void setTimeouts(int replyMs, int dataBlockMs) { m_timeouts = { replyMs, dataBlockMs }; }
+    static void restoreTimeouts() { m_timeouts = controllerTimeouts; }
+};
+
+} // namespace uitest
