@@ -2,7 +2,7 @@
 // report, on an emulated hidraw node: through the HID manager and the run loop
 // as the updater sends and receives, and as a bare write/poll/read ping-pong on
 // the same node for comparison. Run under umockdev-wrapper.
-#include "Platform/Sources/Hidraw/EmulatedHidraw.h"
+#include "Support/Umockdev/EmulatedHidraw.h"
 
 #include <CoreFoundation/CoreFoundation.h>
 #include <IOKit/hid/IOHIDLib.h>

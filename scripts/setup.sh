@@ -13,7 +13,9 @@ packages=(
     libudev-dev umockdev libumockdev-dev
     libxml2-dev
     xvfb xdotool imagemagick x11-utils
-    fonts-dejavu-core fonts-liberation
+    # JUCE on Linux reads single .ttf/.otf files only: these cover every language
+    # of the text tables (Latin, Cyrillic, Chinese, Korean, Japanese).
+    fonts-dejavu-core fonts-liberation fonts-droid-fallback fonts-nanum fonts-ipafont-gothic
 )
 
 sudo_if_needed() {

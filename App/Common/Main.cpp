@@ -2,6 +2,7 @@
 #include "MainComponent.h"
 
 #if JUCE_LINUX
+ #include "LinuxFontLookAndFeel.h"
  #include "LinuxQuitSignals.h"
  #include "LinuxRunLoopBridge.h"
  #include "LinuxSingleInstance.h"
@@ -57,6 +58,9 @@ public:
         // thread's run loop, and a quit request may come at any time.
         m_runLoopBridge = std::make_unique<LinuxRunLoopBridge>();
         m_quitSignals = std::make_unique<LinuxQuitSignals>();
+        // The language table's typefaces do not exist here: every text asks
+        // this look for installed fonts that cover its script.
+        m_fonts = LinuxFontLookAndFeel::installAsDefault();
        #endif
 
         m_mainWindow = new MainWindow();
@@ -69,6 +73,7 @@ public:
         m_mainWindow = nullptr;
 
        #if JUCE_LINUX
+        m_fonts.reset();
         m_quitSignals.reset();
         m_runLoopBridge.reset();
        #endif
@@ -90,6 +95,7 @@ private:
    #if JUCE_LINUX
     std::unique_ptr<LinuxRunLoopBridge> m_runLoopBridge;
     std::unique_ptr<LinuxQuitSignals> m_quitSignals;
+    std::unique_ptr<LinuxFontLookAndFeel> m_fonts;
    #endif
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (Application)

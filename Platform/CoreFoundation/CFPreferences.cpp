@@ -1,116 +1,68 @@
 #include <CoreFoundation/CFPreferences.h>
 
-#include <CoreFoundation/CFArray.h>
-
+#include "CoreFoundation/CFPreferencesLanguages.h"
+#include "CoreFoundation/CFPreferencesStore.h"
 #include "CoreFoundation/Object.h"
 #include "CoreFoundation/Strings.h"
 
-#include <algorithm>
-#include <cstdlib>
+#include <CoreFoundation/CFBundle.h>
+
+#include <cerrno>
 #include <string>
-#include <vector>
 
 const CFStringRef kCFPreferencesCurrentApplication = CFSTR("kCFPreferencesCurrentApplication");
 
 namespace
 {
-
-std::string environment(const char* name)
+bool isString(CFTypeRef value)
 {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
+    return value != nullptr && CFGetTypeID(value) == CFStringGetTypeID();
 }
 
-// The locale gettext takes messages from.
-std::string messagesLocale()
+// The current application is its main bundle's identifier or, for a program
+// without one, its executable's name.
+std::string currentApplication()
 {
-    for (const char* name : { "LC_ALL", "LC_MESSAGES", "LANG" })
-        if (auto value = environment(name); !value.empty())
-            return value;
-    return {};
+    if (const auto bundle = CFBundleGetMainBundle())
+        if (const auto identifier = CFBundleGetIdentifier(bundle))
+            return platform::textOf(identifier);
+    return program_invocation_short_name;
 }
 
-// Chinese locales are named by region; the language list names their script too.
-std::string withChineseScript(const std::string& locale)
+std::string applicationOf(CFStringRef applicationID)
 {
-    static const char* const traditional[] = { "zh_TW", "zh_HK", "zh_MO" };
-    static const char* const simplified[] = { "zh_CN", "zh_SG" };
-
-    for (const char* name : traditional)
-        if (locale == name)
-            return "zh-Hant" + locale.substr(2);
-    for (const char* name : simplified)
-        if (locale == name)
-            return "zh-Hans" + locale.substr(2);
-    return locale;
+    if (applicationID == kCFPreferencesCurrentApplication)
+        return currentApplication();
+    return platform::textOf(applicationID);
 }
-
-// language[_territory] of a locale name, or nothing for the portable locale.
-std::string languageOf(const std::string& locale)
-{
-    const auto name = locale.substr(0, locale.find_first_of(".@"));
-    if (name == "C" || name == "POSIX")
-        return {};
-    return withChineseScript(name);
-}
-
-void addLanguage(std::vector<std::string>& languages, const std::string& locale)
-{
-    const auto language = languageOf(locale);
-    if (!language.empty() && std::find(languages.begin(), languages.end(), language) == languages.end())
-        languages.push_back(language);
-}
-
-// The preferred languages in the order gettext tries them.
-std::vector<std::string> preferredLanguages()
-{
-    std::vector<std::string> languages;
-    const auto locale = messagesLocale();
-    if (languageOf(locale).empty())
-        return languages;
-
-    const auto list = environment("LANGUAGE");
-    for (size_t start = 0; start <= list.size();)
-    {
-        const auto end = std::min(list.find(':', start), list.size());
-        addLanguage(languages, list.substr(start, end - start));
-        start = end + 1;
-    }
-
-    addLanguage(languages, locale);
-    return languages;
-}
-
-CFArrayRef createStringArray(const std::vector<std::string>& texts)
-{
-    std::vector<const void*> strings;
-    for (const auto& text : texts)
-        strings.push_back(platform::createString(text));
-
-    const auto array = CFArrayCreate(kCFAllocatorDefault, strings.data(), (CFIndex) strings.size(), &kCFTypeArrayCallBacks);
-
-    for (const void* string : strings)
-        CFRelease(string);
-    return array;
-}
-
-CFPropertyListRef copyPreferredLanguages()
-{
-    const auto languages = preferredLanguages();
-    return languages.empty() ? nullptr : createStringArray(languages);
-}
-
 } // namespace
 
 CFPropertyListRef CFPreferencesCopyAppValue(CFStringRef key, CFStringRef applicationID)
 {
-    if (key == nullptr || applicationID == nullptr)
+    if (!isString(key) || !isString(applicationID))
         return nullptr;
-
     return platform::noThrow<CFPropertyListRef>(nullptr, [&]() -> CFPropertyListRef {
-        // The system answers for the language list, whichever application asks.
+        if (auto stored = platform::preferences::copyValue(applicationOf(applicationID), key))
+            return stored.release();
+        // The system answers for the language list unless the application chose its own.
         if (platform::textOf(key) == "AppleLanguages")
-            return copyPreferredLanguages();
+            return platform::preferences::copyPreferredLanguages();
         return nullptr;
     });
+}
+
+void CFPreferencesSetAppValue(CFStringRef key, CFPropertyListRef value, CFStringRef applicationID)
+{
+    if (!isString(key) || !isString(applicationID))
+        return;
+    platform::noThrowOrStop(__func__,
+                            [&] { platform::preferences::setValue(applicationOf(applicationID), key, value); });
+}
+
+Boolean CFPreferencesAppSynchronize(CFStringRef applicationID)
+{
+    if (!isString(applicationID))
+        return false;
+    return platform::noThrow<Boolean>(false,
+                                      [&] { return platform::preferences::synchronize(applicationOf(applicationID)); });
 }

@@ -2,6 +2,8 @@
 
 #include "CoreFoundation/RunLoopObject.h"
 #include "IOKit/HIDReportDescriptor.h"
+#include "IOKit/IOHIDQueueCollector.h"
+#include "IOKit/IOHIDValueInputThread.h"
 
 #include <algorithm>
 #include <cstring>
@@ -11,9 +13,17 @@ namespace platform
 
 namespace
 {
-bool descriptorNumbersReports(const std::vector<uint8_t>& descriptor)
+std::shared_ptr<ElementList> makeElementList(const SourceDevice& source, IOHIDDeviceRef owner)
 {
-    return HIDReportDescriptor::parse(descriptor.data(), descriptor.size()).reportsNumbered;
+    const auto descriptor = source.reportDescriptor();
+    return std::make_shared<ElementList>(HIDReportDescriptor::parse(descriptor.data(), descriptor.size()), owner);
+}
+
+// Input goes where callbacks are due; while none is, the layer's own thread
+// takes it in, so that the element values stay current.
+CFRunLoopRef inputRunLoop(const Retained<CFRunLoopRef>& scheduled)
+{
+    return scheduled ? scheduled.get() : valueInputRunLoop();
 }
 
 bool isValidReportID(CFIndex reportID)
@@ -40,7 +50,8 @@ HIDDevice* deviceObject(IOHIDDeviceRef device)
 
 HIDDevice::HIDDevice(IOHIDDeviceRef ownerObject, std::shared_ptr<SourceDevice> source)
     : sourceDevice(std::move(source)),
-      reportsNumbered(descriptorNumbersReports(sourceDevice->reportDescriptor())),
+      elementList(makeElementList(*sourceDevice, ownerObject)),
+      reportsNumbered(elementList->reportsNumbered()),
       owner(ownerObject),
       properties(Retained<CFMutableDictionaryRef>::adopt(
           CFDictionaryCreateMutableCopy(kCFAllocatorDefault, 0, sourceDevice->properties())))
@@ -91,8 +102,7 @@ IOReturn HIDDevice::open(DeviceOpener opener)
         openFlag(opener) = true;
         deliverOn = runLoop;
     }
-    if (deliverOn)
-        opened->startInput(deliverOn.get(), inputHandler());
+    opened->startInput(inputRunLoop(deliverOn), inputHandler());
     return kIOReturnSuccess;
 }
 
@@ -152,7 +162,7 @@ void HIDDevice::unschedule(CFRunLoopRef oldRunLoop)
         active = channel;
     }
     if (active != nullptr)
-        active->stopInput();
+        active->startInput(valueInputRunLoop(), inputHandler());
     runLoopRemoveScheduledObject(previous.get());
 }
 
@@ -189,6 +199,14 @@ void HIDDevice::deliverInput(const uint8_t* bytes, size_t length)
     IOHIDDeviceRef sender;
     {
         std::lock_guard<std::mutex> guard(stateLock);
+        if (removed || owner == nullptr)
+            return;
+    }
+    // Before the callback, which may read them.
+    elementList->takeReport(bytes, length);
+    feedQueues(bytes, length);
+    {
+        std::lock_guard<std::mutex> guard(stateLock);
         auto* loop = runLoopObject(runLoop.get());
         // A source that delivers on the wrong thread must not make a callback run there.
         if (removed || loop == nullptr || !loop->isOwnedByCurrentThread() || owner == nullptr)
@@ -208,20 +226,56 @@ void HIDDevice::deliverInput(const uint8_t* bytes, size_t length)
                     static_cast<CFIndex>(length));
 }
 
+void HIDDevice::feedQueues(const uint8_t* bytes, size_t length)
+{
+    std::shared_ptr<const QueueList> current;
+    {
+        std::lock_guard<std::mutex> guard(stateLock);
+        current = queues;
+    }
+    if (current != nullptr)
+        for (const auto& queue : *current)
+            queue->takeReport(bytes, length);
+}
+
+void HIDDevice::addQueue(std::shared_ptr<QueueCollector> queue)
+{
+    std::lock_guard<std::mutex> guard(stateLock);
+    auto changed = queues != nullptr ? std::make_shared<QueueList>(*queues) : std::make_shared<QueueList>();
+    changed->push_back(std::move(queue));
+    queues = std::move(changed);
+}
+
+void HIDDevice::removeQueue(const QueueCollector* queue)
+{
+    std::lock_guard<std::mutex> guard(stateLock);
+    if (queues == nullptr)
+        return;
+    auto changed = std::make_shared<QueueList>();
+    for (const auto& kept : *queues)
+        if (kept.get() != queue)
+            changed->push_back(kept);
+    queues = std::move(changed);
+}
+
 //==============================================================================
+// A send holds the channel by its own reference, so that a removal on another
+// thread never frees it underneath.
+std::shared_ptr<DeviceChannel> HIDDevice::activeChannel(IOReturn& result)
+{
+    std::lock_guard<std::mutex> guard(stateLock);
+    result = removed ? kIOReturnNoDevice : (channel == nullptr ? kIOReturnNotOpen : kIOReturnSuccess);
+    return removed ? nullptr : channel;
+}
+
 IOReturn HIDDevice::setReport(IOHIDReportType type, CFIndex reportID, const uint8_t* bytes, CFIndex length)
 {
     if (bytes == nullptr || length <= 0 || !isValidReportID(reportID) || !isValidReportType(type))
         return kIOReturnBadArgument;
-    std::shared_ptr<DeviceChannel> active;
-    {
-        std::lock_guard<std::mutex> guard(stateLock);
-        if (removed)
-            return kIOReturnNoDevice;
-        active = channel;
-    }
+    IOReturn result = kIOReturnSuccess;
+    const auto active = activeChannel(result);
     if (active == nullptr)
-        return kIOReturnNotOpen;
+        return result;
     return active->setReport(type, static_cast<uint32_t>(reportID), bytes, static_cast<size_t>(length));
 }
 
@@ -229,17 +283,12 @@ IOReturn HIDDevice::getReport(IOHIDReportType type, CFIndex reportID, uint8_t* b
 {
     if (buffer == nullptr || length == nullptr || *length <= 0 || !isValidReportID(reportID) || !isValidReportType(type))
         return kIOReturnBadArgument;
-    std::shared_ptr<DeviceChannel> active;
-    {
-        std::lock_guard<std::mutex> guard(stateLock);
-        if (removed)
-            return kIOReturnNoDevice;
-        active = channel;
-    }
+    IOReturn result = kIOReturnSuccess;
+    const auto active = activeChannel(result);
     if (active == nullptr)
-        return kIOReturnNotOpen;
+        return result;
     size_t received = static_cast<size_t>(*length);
-    const IOReturn result = active->getReport(type, static_cast<uint32_t>(reportID), buffer, &received);
+    result = active->getReport(type, static_cast<uint32_t>(reportID), buffer, &received);
     if (result == kIOReturnSuccess)
         *length = static_cast<CFIndex>(std::min(received, static_cast<size_t>(*length)));
     return result;
@@ -306,6 +355,7 @@ void HIDDevice::ownerGone()
     std::lock_guard<std::mutex> transition(transitionLock);
     std::shared_ptr<DeviceChannel> closing;
     Retained<CFRunLoopRef> previous;
+    elementList->deviceGone();
     {
         std::lock_guard<std::mutex> guard(stateLock);
         owner = nullptr;

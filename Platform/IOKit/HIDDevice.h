@@ -9,17 +9,20 @@
 
 #include "CoreFoundation/Object.h"
 #include "IOKit/DeviceSource.h"
+#include "IOKit/IOHIDElementList.h"
 #include "IOKit/Retained.h"
 
 #include <IOKit/hid/IOHIDDevice.h>
 
 #include <memory>
 #include <mutex>
+#include <vector>
 
 namespace platform
 {
 
 class HIDDevice;
+class QueueCollector;
 
 // Who holds a device open: the device may be opened by both at once.
 enum class DeviceOpener
@@ -40,6 +43,8 @@ public:
     HIDDevice(IOHIDDeviceRef owner, std::shared_ptr<SourceDevice> source);
 
     const std::shared_ptr<SourceDevice>& source() const { return sourceDevice; }
+    // The device's elements, whose values follow the input reports while the device is open.
+    ElementList& elements() const { return *elementList; }
 
     CFTypeRef property(CFStringRef key) const;
     bool setProperty(CFStringRef key, CFTypeRef value);
@@ -55,6 +60,11 @@ public:
 
     IOReturn setReport(IOHIDReportType type, CFIndex reportID, const uint8_t* bytes, CFIndex length);
     IOReturn getReport(IOHIDReportType type, CFIndex reportID, uint8_t* buffer, CFIndex* length);
+
+    // The element queues made on this device: each sees every input report the
+    // device takes in, after the element values, on the thread that takes it in.
+    void addQueue(std::shared_ptr<QueueCollector> queue);
+    void removeQueue(const QueueCollector* queue);
 
     // The source lost the device: no more reports, and the removal callback is due.
     void markRemoved();
@@ -78,11 +88,16 @@ private:
 
     InputReportHandler inputHandler();
     void deliverInput(const uint8_t* bytes, size_t length);
+    std::shared_ptr<DeviceChannel> activeChannel(IOReturn& result);
+    void feedQueues(const uint8_t* bytes, size_t length);
+
+    using QueueList = std::vector<std::shared_ptr<QueueCollector>>;
     void postRemovalIfDue();
     void deliverRemoval(CFRunLoopRef postedTo);
     bool& openFlag(DeviceOpener opener);
 
     const std::shared_ptr<SourceDevice> sourceDevice;
+    const std::shared_ptr<ElementList> elementList;
     const bool reportsNumbered;
 
     // Serialises open, close, scheduling and removal, which call the source.
@@ -100,6 +115,8 @@ private:
     bool removalDelivered = false;
     InputCallback inputCallback;
     RemovalCallback removalCallback;
+    // Replaced whole on each change, so that a delivery reads it without copying.
+    std::shared_ptr<const QueueList> queues;
 };
 
 } // namespace platform

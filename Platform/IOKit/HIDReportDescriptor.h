@@ -29,6 +29,12 @@ enum class HIDElementType : uint32_t
     collection = 513
 };
 
+inline bool isInput(HIDElementType type)
+{
+    return type == HIDElementType::inputMisc || type == HIDElementType::inputButton || type == HIDElementType::inputAxis
+           || type == HIDElementType::inputScanCodes;
+}
+
 struct HIDUsagePair
 {
     uint32_t usagePage = 0;

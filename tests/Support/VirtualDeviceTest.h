@@ -1,29 +1,15 @@
-// Base of the tests that drive the controller link through virtual devices:
-// the platform's callbacks come on this thread's run loop whenever the test
-// dispatches it.
+// Base of the tests that drive the controller link through virtual devices.
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include <functional>
+#include "Support/RunLoopTest.h"
 
 namespace kvxtest
 {
 
-class VirtualDeviceTest : public ::testing::Test
+class VirtualDeviceTest : public RunLoopTest
 {
 protected:
     VirtualDeviceTest();
-    // Leaves nothing on the run loop for the next test.
-    ~VirtualDeviceTest() override;
-
-    // Delivers every callback that is due on this thread, including those that
-    // the delivered ones caused.
-    static void dispatchRunLoop();
-
-    // Dispatches, waiting for work that other threads post, until done() holds;
-    // false when it still does not after some seconds without any work.
-    static bool dispatchRunLoopUntil(const std::function<bool()>& done);
 };
 
 } // namespace kvxtest

@@ -67,12 +67,73 @@ static char unescaped(char c)
     }
 }
 
+// A multi-byte UTF-8 sequence by its lead byte: its length and the range of its
+// second byte, which rules out overlong forms, surrogates and values above
+// U+10FFFF (RFC 3629). A length of 0: no sequence starts with that byte.
+struct SequenceShape
+{
+    int length;
+    unsigned char low, high;
+};
+
+static SequenceShape shapeOf(unsigned char lead)
+{
+    if (lead >= 0xC2 && lead <= 0xDF)   return { 2, 0x80, 0xBF };
+    if (lead == 0xE0)                   return { 3, 0xA0, 0xBF };
+    if (lead == 0xED)                   return { 3, 0x80, 0x9F };
+    if (lead >= 0xE1 && lead <= 0xEF)   return { 3, 0x80, 0xBF };
+    if (lead == 0xF0)                   return { 4, 0x90, 0xBF };
+    if (lead >= 0xF1 && lead <= 0xF3)   return { 4, 0x80, 0xBF };
+    if (lead == 0xF4)                   return { 4, 0x80, 0x8F };
+    return { 0, 0, 0 };
+}
+
+// The length of the well-formed UTF-8 sequence at the start of a NUL-terminated
+// text, or 0 when none starts there. Reads no byte after the first one that
+// breaks the sequence, so never past the NUL.
+static int wellFormedSequenceLength(const unsigned char* text)
+{
+    if (text[0] < 0x80)
+        return 1;
+
+    const auto shape = shapeOf(text[0]);
+    if (shape.length == 0 || text[1] < shape.low || text[1] > shape.high)
+        return 0;
+    for (int i = 2; i < shape.length; ++i)
+        if ((text[i] & 0xC0) != 0x80)
+            return 0;
+    return shape.length;
+}
+
+// JUCE decodes only well-formed UTF-8 safely: from a malformed or overlong
+// sequence it sizes the string by the characters it decodes but copies the raw
+// bytes, past the end of its buffer. Each byte that starts no well-formed
+// sequence becomes U+FFFD.
+static juce::String decodeEntry(const char* entry)
+{
+    static const char replacement[] = "\xEF\xBF\xBD";
+    // Each byte may grow into the three of the replacement.
+    char wellFormed[3 * TxtLoader::lineBufferSize];
+    size_t length = 0;
+
+    for (const auto* bytes = reinterpret_cast<const unsigned char*>(entry); *bytes != 0;)
+    {
+        const auto sequence = (size_t) wellFormedSequenceLength(bytes);
+        const auto* source = sequence > 0 ? reinterpret_cast<const char*>(bytes) : replacement;
+        const auto count = sequence > 0 ? sequence : sizeof(replacement) - 1;
+        std::memcpy(wellFormed + length, source, count);
+        length += count;
+        bytes += std::max<size_t>(sequence, 1);
+    }
+    return juce::String::fromUTF8(wellFormed, (int) length);
+}
+
 // Reads the entry of one entry line into out[count] and counts it.
 static void appendEntry(const char* line, juce::String* out, int& count)
 {
     char entry[TxtLoader::lineBufferSize];
     TxtLoader::Read(line, entry);
-    out[count++] = juce::String::fromUTF8(entry);
+    out[count++] = decodeEntry(entry);
 }
 
 void TxtLoader::Load(const char** pointer, const int* length, FlgTable section, juce::String* out, int max)

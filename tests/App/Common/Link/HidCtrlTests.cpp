@@ -1,5 +1,6 @@
 // The controller handle against virtual devices: what the application reads
-// back from it at each event, and what it lets through to the controller.
+// back from it at each event, and what it lets through to the controller. The
+// scenarios that also run over emulated hidraw nodes are in ControllerLinkTest.
 #include "HidCtrl.h"
 
 #include "Support/EmulatedController.h"
@@ -49,50 +50,6 @@ protected:
     HidCtrl ctrl;
     RecordingHidHandler handler { &ctrl };
 };
-
-//==============================================================================
-// What the application reads after each event must already be up to date.
-TEST_F(HidCtrlTest, StartsAttachedToAControllerAlreadyThere)
-{
-    link.plugIn();
-    start();
-
-    EXPECT_EQ(ctrl.getState(), HidAttached);
-    EXPECT_EQ(ctrl.getVersion(), 123);
-    EXPECT_EQ(ctrl.getLength(), 0u);
-    EXPECT_EQ(copyOfData(ctrl), allZero);
-    EXPECT_EQ(handler.callCount(), 0u);
-}
-
-TEST_F(HidCtrlTest, ReportsALaterArrivalOnceWithItsVersionSet)
-{
-    start();
-    EXPECT_EQ(ctrl.getState(), HidNone);
-    EXPECT_EQ(ctrl.getVersion(), 0);
-
-    link.plugIn();
-    dispatchRunLoop();
-
-    ASSERT_EQ(handler.matchings.size(), 1u);
-    EXPECT_EQ(handler.matchings[0].state, HidAttached);
-    EXPECT_EQ(handler.matchings[0].version, 123);
-}
-
-TEST_F(HidCtrlTest, ClearsEverythingBeforeReportingARemoval)
-{
-    link.plugIn();
-    start();
-    receive(bytesCounting(64, 1));
-
-    link.unplug();
-    dispatchRunLoop();
-
-    ASSERT_EQ(handler.removals.size(), 1u);
-    EXPECT_EQ(handler.removals[0].state, HidNone);
-    EXPECT_EQ(handler.removals[0].version, 0);
-    EXPECT_EQ(handler.removals[0].length, 0u);
-    EXPECT_EQ(handler.removals[0].data, allZero);
-}
 
 //==============================================================================
 // A shorter report replaces only its own bytes of the copy.
@@ -192,48 +149,6 @@ TEST_F(HidCtrlTest, ASecondHandleIsRefusedAndTheFirstKeepsItsController)
     uint8_t report[64] = { ControllerCode::finish };
     EXPECT_FALSE(second.setData(report, sizeof(report)));
     EXPECT_TRUE(ctrl.setData(report, sizeof(report)));
-}
-
-//==============================================================================
-// The emulated controller answers through the whole link as the updater expects.
-TEST_F(HidCtrlTest, CarriesAnUpdateExchangeBothWays)
-{
-    const std::vector<SectionPlan> sections { { true, bytesCounting(70, 0) }, { false, {} }, { false, {} } };
-    controller.setFinishBusyCount(1);
-    link.plugIn();
-    start();
-
-    std::vector<std::vector<uint8_t>> exchange { startReport(sections), commandReport(ControllerCode::section, 1) };
-    for (const auto& block : dataBlocks(1, sections[0].data))
-        exchange.push_back(block);
-    exchange.push_back(commandReport(ControllerCode::finish));
-    exchange.push_back(commandReport(ControllerCode::finish));
-
-    std::vector<int> replies;
-    for (auto report : exchange)
-    {
-        ASSERT_TRUE(ctrl.setData(report.data(), static_cast<unsigned int>(report.size())));
-        dispatchRunLoop();
-        replies.push_back(ctrl.getData()[0]);
-    }
-
-    EXPECT_EQ(replies, (std::vector<int> { 0xF8, 0xF9, 0xF9, 0xFE, 0xF7, 0xFC }));
-    EXPECT_TRUE(controller.sectionIntact(1));
-    EXPECT_TRUE(controller.protocolErrors().empty()) << ::testing::PrintToString(controller.protocolErrors());
-}
-
-TEST_F(HidCtrlTest, AControllerThatUnplugsInsteadOfAnsweringIsReportedRemoved)
-{
-    controller.failAt(ControllerCode::start, 1, ControllerFault::removal());
-    link.plugIn();
-    start();
-    auto report = startReport({});
-
-    EXPECT_TRUE(ctrl.setData(report.data(), 64));
-    dispatchRunLoop();
-
-    EXPECT_EQ(handler.removals.size(), 1u);
-    EXPECT_EQ(ctrl.getState(), HidNone);
 }
 
 //==============================================================================

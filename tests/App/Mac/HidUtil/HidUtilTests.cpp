@@ -1,5 +1,6 @@
 // The platform backend against virtual devices: which device it takes, what it
-// reads of it, and what it does with reports and removals.
+// reads of it, and what it does with reports and removals. The scenarios that
+// also run over emulated hidraw nodes are in App/Common/Link/ControllerLinkTest.
 #include "HidUtil.h"
 
 #include "Support/EmulatedController.h"
@@ -134,38 +135,6 @@ TEST_F(HidUtilTest, TypeIndexOutsideTheTableMatchesNothing)
 
 //==============================================================================
 // Of two controllers, one is held; the other must never steal the link.
-TEST_F(HidUtilTest, HoldsTheControllerWithTheLowerLocation)
-{
-    PluggedController higher(controllerAt(0x02000000)), lower(controllerAt(0x01100000));
-
-    ASSERT_TRUE(start());
-    ASSERT_TRUE(sendSomething());
-    EXPECT_EQ(lower.reportsReceived(), 1u);
-    EXPECT_EQ(higher.reportsReceived(), 0u);
-    EXPECT_EQ(handler.callCount(), 0u) << "a controller found at start is not reported";
-}
-
-TEST_F(HidUtilTest, IgnoresTheOtherControllerAfterTheHeldOneIsRemoved)
-{
-    PluggedController higher(controllerAt(0x02000000)), lower(controllerAt(0x01100000));
-    ASSERT_TRUE(start());
-
-    lower.transport.unplug();
-    dispatchRunLoop();
-
-    EXPECT_EQ(handler.removals.size(), 1u);
-    EXPECT_TRUE(handler.matchings.empty());
-    EXPECT_FALSE(sendSomething());
-    EXPECT_EQ(higher.reportsReceived(), 0u);
-
-    higher.transport.unplug();
-    higher.transport.plugIn();
-    dispatchRunLoop();
-
-    EXPECT_EQ(handler.matchings.size(), 1u) << "attached again, it is taken";
-    EXPECT_TRUE(sendSomething());
-}
-
 TEST_F(HidUtilTest, TakesAControllerAttachedLaterOnce)
 {
     ASSERT_FALSE(start());

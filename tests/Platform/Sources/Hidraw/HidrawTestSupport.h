@@ -3,7 +3,7 @@
 // readers and a bounded wait on the current thread's run loop.
 #pragma once
 
-#include "EmulatedHidraw.h"
+#include "Support/Umockdev/EmulatedHidraw.h"
 
 #include <IOKit/hid/IOHIDLib.h>
 

@@ -89,6 +89,7 @@ private:
     bool handleRead(void* client);
     bool handleWrite(void* client);
     void signalReadable();
+    void closeFlushDescriptor();
 
     std::string hidrawPath;
     std::string node;
@@ -96,7 +97,7 @@ private:
     std::string nodeInTestbed;
     std::vector<std::string> removalOrder; // child first
     int masterFd = -1;
-    int flushFd = -1;
+    int flushFd = -1; // guarded by lock once the node is plugged in
     void* handler = nullptr;
 
     mutable std::mutex lock;
@@ -125,7 +126,8 @@ public:
         eventFirst  // udev's "remove" comes while the node still answers
     };
     // Announces the removal and removes the tree. The object stays valid (its
-    // node answers whoever still holds it open) until the testbed is destroyed.
+    // node answers whoever still holds it open) until the testbed is destroyed,
+    // but input queued from now on leaves the node polling readable.
     void unplug(EmulatedHidraw& device, UnplugOrder order = UnplugOrder::nodeFirst);
     void unplugAll();
 

@@ -1,4 +1,4 @@
-#include "EmulatedHidraw.h"
+#include "Support/Umockdev/EmulatedHidraw.h"
 
 #include <umockdev.h>
 
@@ -121,6 +121,14 @@ void EmulatedHidraw::failNode(int error)
     signalReadable();
 }
 
+void EmulatedHidraw::closeFlushDescriptor()
+{
+    std::lock_guard guard(lock);
+    if (flushFd >= 0)
+        ::close(flushFd);
+    flushFd = -1;
+}
+
 // poll() on the node is not forwarded to the handler: it polls the pty behind
 // it. A marker byte in the pty makes it readable while reports are queued.
 void EmulatedHidraw::signalReadable()
@@ -146,7 +154,8 @@ bool EmulatedHidraw::handleRead(void* clientPointer)
     inputQueue.pop_front();
     if (inputQueue.empty())
     {
-        tcflush(flushFd, TCIFLUSH);
+        if (flushFd >= 0)
+            tcflush(flushFd, TCIFLUSH);
         markerPending = false;
     }
     const size_t length = std::min(report.size(), static_cast<size_t>(buffer->data_len));
@@ -190,8 +199,7 @@ HidrawTestbed::~HidrawTestbed()
     {
         umockdev_testbed_detach_ioctl(testbed, device->node.c_str(), nullptr);
         g_object_unref(device->handler);
-        if (device->flushFd >= 0)
-            ::close(device->flushFd);
+        device->closeFlushDescriptor();
     }
     devices.clear();
     g_object_unref(testbed);
@@ -285,6 +293,9 @@ void HidrawTestbed::unplug(EmulatedHidraw& device, UnplugOrder order)
     for (const auto& path : device.removalOrder)
         umockdev_testbed_remove_device(testbed, path.c_str());
     device.removalOrder.clear();
+    // Each open node takes one of the preload library's few slots for emulated
+    // descriptors: a process that plugged in some dozens would run out.
+    device.closeFlushDescriptor();
 }
 
 void HidrawTestbed::unplugAll()

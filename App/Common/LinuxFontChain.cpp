@@ -1,0 +1,228 @@
+#include "LinuxFontChain.h"
+
+#include "LinuxFonts.h"
+
+namespace
+{
+    // A glyph number holds the family's number above the member's own glyph
+    // number, which for JUCE's FreeType typefaces is the character: every code
+    // point fits.
+    constexpr int memberGlyphBits = 21;
+    constexpr int memberGlyphLimit = 1 << memberGlyphBits;
+    constexpr int maxFamilyNumbers = 1 << (31 - memberGlyphBits);
+
+    struct FamilyNumbers
+    {
+        juce::CriticalSection lock;
+        juce::StringArray families;
+    };
+
+    FamilyNumbers& getFamilyNumbers()
+    {
+        static FamilyNumbers numbers;
+        return numbers;
+    }
+
+    // Beyond the last number, families share the first: glyphs may come out
+    // wrong, but every glyph number still names a family.
+    int getFamilyNumber (const juce::String& family)
+    {
+        auto& numbers = getFamilyNumbers();
+        const juce::ScopedLock sl (numbers.lock);
+        const auto known = numbers.families.indexOf (family);
+
+        if (known >= 0)
+            return known;
+
+        if (numbers.families.size() >= maxFamilyNumbers)
+            return 0;
+
+        numbers.families.add (family);
+        return numbers.families.size() - 1;
+    }
+
+    juce::String getFamilyName (int number)
+    {
+        auto& numbers = getFamilyNumbers();
+        const juce::ScopedLock sl (numbers.lock);
+        return numbers.families[number];
+    }
+
+    int encodeGlyph (int family, int memberGlyph)
+    {
+        return (family << memberGlyphBits)
+             | (juce::isPositiveAndBelow (memberGlyph, memberGlyphLimit) ? memberGlyph : 0);
+    }
+
+    juce::Typeface::Ptr loadFamily (const juce::String& family, const juce::String& style)
+    {
+        return juce::Font::getDefaultTypefaceForFont (juce::Font (family, style, 10.0f));
+    }
+
+    // A member that cannot load a glyph asks JUCE's fallback typeface, which comes
+    // through the look and may be a chain again, even this one. Such a nested call
+    // finds nothing, so a member's glyph is always the member's own.
+    thread_local int chainCallDepth = 0;
+
+    struct ScopedChainCall
+    {
+        ScopedChainCall()       { ++chainCallDepth; }
+        ~ScopedChainCall()      { --chainCallDepth; }
+
+        bool isNested() const   { return chainCallDepth > 1; }
+
+        JUCE_DECLARE_NON_COPYABLE (ScopedChainCall)
+    };
+}
+
+//==============================================================================
+LinuxFontChain::LinuxFontChain (const juce::Font& font, const juce::StringArray& families)
+    : juce::Typeface (font.getTypefaceName(), font.getTypefaceStyle()),
+      ownFamilies (families),
+      primaryFamily (getFamilyNumber (families[0])),
+      primary (loadFamily (families[0], font.getTypefaceStyle()))
+{
+    jassert (! families.isEmpty());
+    members[primaryFamily] = primary;
+}
+
+LinuxFontChain::~LinuxFontChain() = default;
+
+juce::String LinuxFontChain::getFamilyFor (juce::juce_wchar character)
+{
+    const juce::ScopedLock sl (lock);
+    const ScopedChainCall call;
+    return getFamilyName (findFamilyFor (character, getChainFamilies()));
+}
+
+//==============================================================================
+float LinuxFontChain::getAscent() const                 { return primary->getAscent(); }
+float LinuxFontChain::getDescent() const                { return primary->getDescent(); }
+float LinuxFontChain::getHeightToPointsFactor() const   { return primary->getHeightToPointsFactor(); }
+
+float LinuxFontChain::getStringWidth (const juce::String& text)
+{
+    const juce::ScopedLock sl (lock);
+    const ScopedChainCall call;
+    float width = 0.0f;
+
+    if (! call.isNested())
+        for (const auto& run : splitIntoRuns (text))
+            width += getMember (run.family)->getStringWidth (run.text);
+
+    return width;
+}
+
+void LinuxFontChain::getGlyphPositions (const juce::String& text, juce::Array<int>& glyphs, juce::Array<float>& xOffsets)
+{
+    const juce::ScopedLock sl (lock);
+    const ScopedChainCall call;
+    xOffsets.add (0.0f);
+
+    if (call.isNested())
+        return;
+
+    float x = 0.0f;
+
+    for (const auto& run : splitIntoRuns (text))
+    {
+        juce::Array<int> runGlyphs;
+        juce::Array<float> runOffsets;
+        getMember (run.family)->getGlyphPositions (run.text, runGlyphs, runOffsets);
+
+        for (int i = 0; i < runGlyphs.size(); ++i)
+        {
+            glyphs.add (encodeGlyph (run.family, runGlyphs[i]));
+            xOffsets.add (x + runOffsets[i + 1]);
+        }
+
+        x += runOffsets[runGlyphs.size()];
+    }
+}
+
+bool LinuxFontChain::getOutlineForGlyph (int glyphNumber, juce::Path& path)
+{
+    const juce::ScopedLock sl (lock);
+    const ScopedChainCall call;
+    int memberGlyph = 0;
+
+    if (auto* member = call.isNested() ? nullptr : getMemberForGlyph (glyphNumber, memberGlyph))
+        return member->getOutlineForGlyph (memberGlyph, path);
+
+    return false;
+}
+
+juce::EdgeTable* LinuxFontChain::getEdgeTableForGlyph (int glyphNumber, const juce::AffineTransform& transform,
+                                                       float fontHeight)
+{
+    const juce::ScopedLock sl (lock);
+    const ScopedChainCall call;
+    int memberGlyph = 0;
+
+    if (auto* member = call.isNested() ? nullptr : getMemberForGlyph (glyphNumber, memberGlyph))
+        return member->getEdgeTableForGlyph (memberGlyph, transform, fontHeight);
+
+    return nullptr;
+}
+
+//==============================================================================
+juce::StringArray LinuxFontChain::getChainFamilies() const
+{
+    auto chain = ownFamilies;
+    chain.mergeArray (LinuxFonts::findInstalledFamilies (juce::Font::getFallbackFontName()));
+    chain.mergeArray (LinuxFonts::findInstalledFamilies (juce::Font::getDefaultSansSerifFontName()));
+    return chain;
+}
+
+int LinuxFontChain::findFamilyFor (juce::juce_wchar character, const juce::StringArray& chain)
+{
+    for (const auto& family : chain)
+    {
+        const auto number = getFamilyNumber (family);
+
+        if (LinuxFonts::drawsGlyphFor (*getMember (number), character))
+            return number;
+    }
+
+    return primaryFamily;
+}
+
+juce::Typeface* LinuxFontChain::getMember (int family)
+{
+    auto& member = members[family];
+
+    if (member == nullptr)
+        member = loadFamily (getFamilyName (family), getStyle());
+
+    return member.get();
+}
+
+std::vector<LinuxFontChain::Run> LinuxFontChain::splitIntoRuns (const juce::String& text)
+{
+    const auto chain = getChainFamilies();
+    std::vector<Run> runs;
+
+    for (auto t = text.getCharPointer(); ! t.isEmpty();)
+    {
+        const auto character = t.getAndAdvance();
+        const auto family = findFamilyFor (character, chain);
+
+        if (runs.empty() || runs.back().family != family)
+            runs.push_back ({ family, {} });
+
+        runs.back().text += character;
+    }
+
+    return runs;
+}
+
+juce::Typeface* LinuxFontChain::getMemberForGlyph (int glyphNumber, int& memberGlyph)
+{
+    const auto family = glyphNumber >> memberGlyphBits;
+
+    if (glyphNumber < 0 || getFamilyName (family).isEmpty())
+        return nullptr;
+
+    memberGlyph = glyphNumber & (memberGlyphLimit - 1);
+    return getMember (family);
+}

@@ -1,0 +1,35 @@
+// Where an application's stored preferences live on Linux, and how that file
+// is read and replaced.
+//
+// Each application identifier has one XML property list, a dictionary, named
+// "<identifier>.plist" in the user's configuration directory ($XDG_CONFIG_HOME,
+// or ~/.config when that is unset or not absolute).
+#pragma once
+
+#include "IOKit/Retained.h"
+
+#include <CoreFoundation/CFDictionary.h>
+
+#include <optional>
+#include <string>
+
+namespace platform::preferences
+{
+
+// The file of an application identifier, or nothing when the identifier cannot
+// name a file of that directory (empty, ".", "..", holding '/' or a zero byte,
+// longer than 242 bytes) or no home directory can be found.
+std::optional<std::string> fileFor(const std::string& applicationID);
+
+// The file's dictionary; an empty one when the file is missing, unreadable,
+// larger than 16 MiB or not a dictionary. May throw std::bad_alloc.
+Retained<CFMutableDictionaryRef> readPreferences(const std::string& path);
+
+// Replaces the file with the dictionary's XML form, making its directory when
+// missing. The file is written beside the old one, flushed to the disk and
+// renamed over it, so that a crash or a full disk leaves the old file or the
+// new one, never a part. False when the dictionary cannot be written or the
+// file system refuses; the old file is then untouched. May throw std::bad_alloc.
+bool writePreferences(const std::string& path, CFDictionaryRef preferences);
+
+} // namespace platform::preferences

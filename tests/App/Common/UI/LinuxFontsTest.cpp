@@ -1,0 +1,174 @@
+#include "LinuxFontsTestSupport.h"
+
+#include "LinuxFontChain.h"
+
+#include <climits>
+
+using namespace fonts_test;
+
+namespace
+{
+    juce::Typeface::Ptr loadFamily (const juce::String& family)
+    {
+        return juce::Typeface::createSystemTypefaceFor (juce::Font (family, "Regular", 13.0f));
+    }
+
+    juce::Typeface::Ptr resolve (const juce::Font& font)
+    {
+        return juce::LookAndFeel::getDefaultLookAndFeel().getTypefaceForFont (font);
+    }
+}
+
+//==============================================================================
+// Each typeface of the language table stands for an installed family, the one
+// meant for its language: a package missing from the setup, or a family name
+// that JUCE reads otherwise from the font file, leaves a language without font.
+
+TEST (LinuxFontsResolution, EachTableTypefaceFindsItsFamily)
+{
+    const std::pair<const char*, const char*> expected[] =
+    {
+        { "Arial", "Liberation Sans" },
+        { "Helvetica Neue", "Liberation Sans" },
+        { "Heiti SC", "Droid Sans Fallback" },
+        { "Heiti TC", "Droid Sans Fallback" },
+        { "AppleGothic Regular", "NanumGothic" },
+        { "Hiragino Maru Gothic Pro W4", "IPAPGothic" },
+    };
+
+    for (const auto& [name, family] : expected)
+        EXPECT_EQ (LinuxFonts::findInstalledFamilies (name)[0], juce::String (family)) << name;
+
+    EXPECT_EQ (LinuxFonts::findInstalledFamilies (juce::Font::getDefaultSansSerifFontName())[0],
+               juce::String ("Liberation Sans"));
+}
+
+TEST (LinuxFontsResolution, OnlyInstalledCandidatesAreTaken)
+{
+    EXPECT_EQ (LinuxFonts::getCandidateFamilies ("Klingon Sans"), juce::StringArray ("Klingon Sans"));
+    EXPECT_TRUE (LinuxFonts::findInstalledFamilies ("Klingon Sans").isEmpty());
+    EXPECT_TRUE (LinuxFonts::findInstalledFamilies ({}).isEmpty());
+    EXPECT_EQ (LinuxFonts::findInstalledFamilies ("DejaVu Sans"), juce::StringArray ("DejaVu Sans"));
+}
+
+TEST_F (LinuxLookTest, NameWithoutInstalledFamilyGetsJucesOwnTypeface)
+{
+    const auto typeface = resolve (juce::Font ("Klingon Sans", 13.0f, juce::Font::plain));
+
+    ASSERT_NE (typeface, nullptr);
+    EXPECT_EQ (dynamic_cast<LinuxFontChain*> (typeface.get()), nullptr);
+}
+
+//==============================================================================
+// The coverage check: a font that lacks a character draws its missing glyph,
+// which must not count as the character's.
+
+TEST (LinuxFontsCoverage, LatinFontLacksChineseAndChineseFontLacksLatin)
+{
+    const auto latin = loadFamily ("Liberation Sans");
+    const auto chinese = loadFamily ("Droid Sans Fallback");
+
+    EXPECT_TRUE (LinuxFonts::drawsGlyphFor (*latin, 'A'));
+    EXPECT_TRUE (LinuxFonts::drawsGlyphFor (*latin, 0x0416));   // Cyrillic Zhe
+    EXPECT_FALSE (LinuxFonts::drawsGlyphFor (*latin, 0x4e2d));  // Han "middle"
+    EXPECT_TRUE (LinuxFonts::drawsGlyphFor (*chinese, 0x4e2d));
+    EXPECT_FALSE (LinuxFonts::drawsGlyphFor (*chinese, 'A'));
+    EXPECT_TRUE (LinuxFonts::drawsGlyphFor (*chinese, ' '));
+}
+
+TEST (LinuxFontsCoverage, DetectorFindsBoxesOfChineseInLatinFont)
+{
+    const MissingGlyphDetector detector;
+    const auto latin = loadFamily ("Liberation Sans");
+
+    EXPECT_GT (detector.getNumMissingGlyphs(), 0u);
+    EXPECT_EQ (detector.findBoxes (*latin, juce::String::fromUTF8 ("A\xe4\xb8\xad" "B")), "U+4E2D");
+    EXPECT_EQ (detector.findBoxes (*latin, "AB C"), "");
+}
+
+//==============================================================================
+// The chain draws each character from a family that has it, whatever the
+// fallback was when JUCE cached the typeface.
+
+TEST_F (LinuxLookTest, ChineseTypefaceTakesLatinFromSansSerif)
+{
+    juce::Font::setFallbackFontName ("Heiti SC");
+    const auto typeface = resolve (juce::Font ("Heiti SC", 13.0f, juce::Font::plain));
+    auto* chain = dynamic_cast<LinuxFontChain*> (typeface.get());
+
+    ASSERT_NE (chain, nullptr);
+    EXPECT_EQ (chain->getFamilyFor (0x4e2d), "Droid Sans Fallback");
+    EXPECT_EQ (chain->getFamilyFor ('K'), "Liberation Sans");
+}
+
+TEST_F (LinuxLookTest, PlaceholderFollowsFallbackChangedAfterCaching)
+{
+    const juce::Font menuFont (17.0f);
+    juce::Font::setFallbackFontName ("Arial");
+    auto* chain = dynamic_cast<LinuxFontChain*> (menuFont.getTypefacePtr().get());
+    ASSERT_NE (chain, nullptr);
+    EXPECT_EQ (chain->getFamilyFor ('E'), "Liberation Sans");
+
+    juce::Font::setFallbackFontName ("Hiragino Maru Gothic Pro W4");
+    EXPECT_EQ (juce::Font (17.0f).getTypefacePtr().get(), chain);
+    EXPECT_EQ (chain->getFamilyFor (0x65e5), "IPAPGothic");          // Han "day", as Japanese draws it
+
+    juce::Font::setFallbackFontName ("Heiti SC");
+    EXPECT_EQ (chain->getFamilyFor (0x65e5), "Droid Sans Fallback");  // the same, as Chinese draws it
+    EXPECT_EQ (chain->getFamilyFor ('E'), "Liberation Sans");
+}
+
+TEST_F (LinuxLookTest, SameCharacterFromTwoFamiliesHasTwoGlyphNumbers)
+{
+    // JUCE's glyph cache knows a glyph by font and number alone.
+    const auto typeface = juce::Font (17.0f).getTypefacePtr();
+    const auto glyphUnder = [&typeface] (const juce::String& fallback)
+    {
+        juce::Font::setFallbackFontName (fallback);
+        juce::Array<int> glyphs;
+        juce::Array<float> offsets;
+        typeface->getGlyphPositions (juce::String::charToString (0x65e5), glyphs, offsets);
+        return glyphs.isEmpty() ? -1 : glyphs[0];
+    };
+
+    EXPECT_NE (glyphUnder ("Hiragino Maru Gothic Pro W4"), glyphUnder ("Heiti SC"));
+}
+
+TEST_F (LinuxLookTest, PositionsOfMixedTextAdvanceOverEveryRun)
+{
+    juce::Font::setFallbackFontName ("Heiti SC");
+    const auto typeface = resolve (juce::Font ("Heiti SC", 13.0f, juce::Font::plain));
+    const auto text = juce::String::fromUTF8 ("KVX\xe4\xb8\xad\xe6\x96\x87" "A");
+    juce::Array<int> glyphs;
+    juce::Array<float> offsets;
+    typeface->getGlyphPositions (text, glyphs, offsets);
+
+    ASSERT_EQ (glyphs.size(), text.length());
+    ASSERT_EQ (offsets.size(), text.length() + 1);
+
+    for (int i = 0; i < glyphs.size(); ++i)
+        EXPECT_GT (offsets[i + 1], offsets[i]) << "after character " << i;
+
+    EXPECT_FLOAT_EQ (offsets.getLast(), typeface->getStringWidth (text));
+}
+
+TEST_F (LinuxLookTest, GlyphNumbersThatNameNoMemberDrawNothing)
+{
+    const auto typeface = resolve (juce::Font ("Arial", 13.0f, juce::Font::plain));
+    juce::Path path;
+
+    for (const auto glyph : { -1, INT_MAX, 1000 << 21 })
+    {
+        EXPECT_FALSE (typeface->getOutlineForGlyph (glyph, path)) << glyph;
+        EXPECT_EQ (typeface->getEdgeTableForGlyph (glyph, {}, 13.0f), nullptr) << glyph;
+    }
+}
+
+TEST_F (LinuxLookTest, RemovedLookHandsTypefacesBackToJuce)
+{
+    look.reset();
+    const auto typeface = resolve (juce::Font ("Arial", 13.0f, juce::Font::plain));
+
+    EXPECT_EQ (dynamic_cast<LinuxFontChain*> (typeface.get()), nullptr);
+    EXPECT_EQ (dynamic_cast<LinuxFontChain*> (juce::Font (13.0f).getTypefacePtr().get()), nullptr);
+}

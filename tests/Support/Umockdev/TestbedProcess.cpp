@@ -1,0 +1,150 @@
+#include "Support/Umockdev/TestbedProcess.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <thread>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace kvxtest
+{
+
+namespace
+{
+
+// Bounds that only keep a broken program from hanging the test; nothing is timed.
+constexpr int silenceBoundMilliseconds = 60000;
+constexpr auto exitBound = std::chrono::seconds(60);
+
+constexpr const char* preloadLibrary = "libumockdev-preload.so.0";
+
+std::string nameOf(const std::string& entry)
+{
+    return entry.substr(0, entry.find('='));
+}
+
+// This process's environment with the given entries replacing those of the same name.
+std::vector<std::string> environmentWith(const std::vector<std::string>& entries)
+{
+    std::vector<std::string> environment(entries);
+
+    for (char** entry = environ; *entry != nullptr; ++entry)
+    {
+        bool replaced = false;
+
+        for (const std::string& own : entries)
+            replaced = replaced || nameOf(own) == nameOf(*entry);
+
+        if (! replaced)
+            environment.emplace_back(*entry);
+    }
+
+    return environment;
+}
+
+std::vector<char*> pointersTo(const std::vector<std::string>& strings)
+{
+    std::vector<char*> pointers;
+
+    for (const std::string& text : strings)
+        pointers.push_back(const_cast<char*>(text.c_str()));
+
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+} // namespace
+
+std::vector<std::string> testbedEnvironment(const HidrawTestbed& testbed)
+{
+    const char* preloaded = std::getenv("LD_PRELOAD");
+    std::string preload = preloadLibrary;
+
+    // Under AddressSanitizer the preload list already holds its runtime, which
+    // stays in the list.
+    if (preloaded != nullptr && *preloaded != '\0')
+        preload = std::string(preloaded).find(preloadLibrary) != std::string::npos ? preloaded : preload + ":" + preloaded;
+
+    return { "UMOCKDEV_DIR=" + testbed.rootDir(), "LD_PRELOAD=" + preload };
+}
+
+//==============================================================================
+TestbedProcess::TestbedProcess(const HidrawTestbed& testbed, const std::vector<std::string>& arguments,
+                               const std::vector<std::string>& extraEnvironment)
+{
+    std::vector<std::string> entries = testbedEnvironment(testbed);
+    entries.insert(entries.end(), extraEnvironment.begin(), extraEnvironment.end());
+    const std::vector<std::string> environment = environmentWith(entries);
+
+    int ends[2];
+    if (arguments.empty() || pipe2(ends, O_CLOEXEC) != 0)
+        return;
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
+    const bool spawned = posix_spawnp(&pid, arguments[0].c_str(), &actions, nullptr, pointersTo(arguments).data(),
+                                      pointersTo(environment).data())
+                         == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    close(ends[1]);
+
+    if (! spawned)
+        pid = -1;
+
+    outputDescriptor = ends[0];
+}
+
+TestbedProcess::~TestbedProcess()
+{
+    if (pid > 0 && kill(pid, SIGKILL) == 0)
+        waitpid(pid, nullptr, 0);
+
+    if (outputDescriptor >= 0)
+        close(outputDescriptor);
+}
+
+std::string TestbedProcess::readOutput()
+{
+    std::string output;
+    char buffer[4096];
+    pollfd readable { outputDescriptor, POLLIN, 0 };
+
+    while (outputDescriptor >= 0 && poll(&readable, 1, silenceBoundMilliseconds) > 0)
+    {
+        const ssize_t count = read(outputDescriptor, buffer, sizeof(buffer));
+
+        if (count <= 0)
+            break;
+
+        output.append(buffer, static_cast<size_t>(count));
+    }
+
+    return output;
+}
+
+int TestbedProcess::waitForExit()
+{
+    const auto end = std::chrono::steady_clock::now() + exitBound;
+    int status = 0;
+    pid_t ended = 0;
+
+    while (pid > 0 && (ended = waitpid(pid, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+
+    // One that still runs is left to the destructor.
+    if (pid <= 0 || ended != pid)
+        return -1;
+
+    pid = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+} // namespace kvxtest
