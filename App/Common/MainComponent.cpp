@@ -204,7 +204,12 @@ void MainComponent::startUpdate()
     if (isThreadRunning() || isUpdateInProgress())
         return;
 
-    // A signal from before the update must not count as a reply.
+    // A signal from before the update must not count as a reply, nor as an abort.
+    {
+        const juce::ScopedLock sl (m_lock);
+        m_waitAborted = false;
+    }
+
     m_event.reset();
     startThread();
 }
@@ -246,7 +251,10 @@ void MainComponent::handOverToUpdateThread (bool clearResponse)
         const juce::ScopedLock sl (m_lock);
 
         if (clearResponse)
+        {
             juce::zeromem (m_response, sizeof (m_response));
+            m_waitAborted = true;
+        }
     }
 
     m_event.signal();

@@ -100,6 +100,19 @@ protected:
     /** Words and lays out the screen for m_sequence and the current language. */
     void updateCtrl();
 
+    /** The ready screen's instructions from (x, y): step 1 without its number, in
+        the given language's argument order.
+    */
+    void dispHowToStart (float x, float y, int locale, juce::String const& font);
+
+    /** The instructions of the not-recognised and error screens from (x, y): with
+        notFound, a bold line saying that the controller is not recognised; then,
+        16 below y in either case, step 1 and step 2.
+    */
+    void dispHowToUpdate (float x, float y, int locale, juce::String const& font, bool notFound);
+
+    juce::GlyphArrangement const& getGlyphs() const noexcept { return m_glyphs; }
+
     int getSequence() const noexcept                { return m_sequence; }
     double getProgress() const noexcept             { return m_progress.load(); }
     int getControllerVersion() const noexcept       { return m_ctrlVersion; }
@@ -154,9 +167,15 @@ private:
     bool isUpdateInProgress() const;
     void handOverToUpdateThread (bool clearResponse);
 
-    void addTextBlock (const juce::String& text, bool bold, float x, float y, float width, float height);
+    void addTextBlock (const juce::String& text, juce::String const& typeface, bool bold,
+                       juce::Rectangle<float> box, int maximumLines);
+    void addScreenBlock (const juce::String& text, bool bold, float x, float y);
+    void addHeadingAndBody (const juce::String& heading, const juce::String& body);
     float getBottomOfText() const;
     void addScreenTexts();
+    void addReadyScreenTexts();
+    float addStepOne (const char* step1, float x, float y, int locale, juce::String const& font,
+                      int linesWhenButtonsFirst);
     void showButton (VozadButton* button, int stringIndex, juce::Rectangle<int> slot);
     void showWidgets();
     juce::Rectangle<int> getRightSlot() const;
@@ -196,6 +215,7 @@ private:
     int m_request = -1;
     HidCtrl* m_hid = nullptr;
     juce::uint8 m_response[256] {};
+    bool m_waitAborted = false;   // an attachment, a removal or a quit woke the update thread; under m_lock
     double m_devicePercent = 0.0;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainComponent)

@@ -1,4 +1,5 @@
-// MainComponent: the screens, one per state, worded in the current language.
+// MainComponent: the screens, one per state, and the instructions on how to start
+// the controller in its update mode, worded in the current language.
 #include "MainComponent.h"
 
 #include "Loader.h"
@@ -6,12 +7,21 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace
 {
 
 constexpr float textHeight = 13.0f;
 constexpr float minimumHorizontalScale = 0.7f;
+
+// The texts keep this distance from the top, the left and the right edge.
+constexpr float margin = 20.0f;
+// Where a body under a heading starts, and where texts beside the warning image do.
+constexpr float bodyX = 40.0f;
+constexpr float besideImageX = 105.0f;
+// The height of the box of an instruction line: a little more than the text.
+constexpr float instructionLineBox = 16.0f;
 
 // String indices of the text tables.
 enum TextString
@@ -32,8 +42,27 @@ enum TextString
     StrUpdatingBody = 16,
     StrComplete = 17,
     StrError = 18,
-    StrNotRecognised = 20
+    StrNotRecognised = 20,
+    StrStepOne = 21,
+    StrStepOneEnd = 22,
+    StrStepTwo = 23
 };
+
+// The languages whose instructions or ready screen are laid out differently.
+enum LanguageIndex
+{
+    LangRussian = 6,
+    LangSimplifiedChinese = 8,
+    LangKorean = 10,
+    LangJapanese = 11
+};
+
+// The names printed on the controller, never translated.
+const char* const shiftButton = "SHIFT";
+const char* const syncButton = "SYNC";
+
+// Step 1 begins with its number, "1. ", in every table.
+constexpr size_t stepNumberLength = 3;
 
 /** A printf-style template in UTF-8, formatted and decoded from UTF-8. */
 juce::String formatted (const char* format, ...)
@@ -60,6 +89,17 @@ const juce::String& getString (int index)
 juce::String formatVersion (int stringIndex, int version)
 {
     return formatted (getString (stringIndex).toRawUTF8(), version / 100, version % 100);
+}
+
+// The Chinese and Korean step 1 names the model before the buttons.
+bool namesModelFirst (int locale)
+{
+    return locale >= LangSimplifiedChinese && locale <= LangKorean;
+}
+
+const char* withoutStepNumber (const char* step)
+{
+    return std::strlen (step) >= stepNumberLength ? step + stepNumberLength : "";
 }
 }
 
@@ -111,14 +151,99 @@ void MainComponent::resized()
 }
 
 //==============================================================================
-void MainComponent::addTextBlock (const juce::String& text, bool bold, float x, float y, float width, float height)
+void MainComponent::addScreenTexts()
 {
-    const juce::Font font (TxtLoader::getInstance()->getFont(), textHeight,
-                           bold ? juce::Font::bold : juce::Font::plain);
-    const auto maximumLines = (int) (((float) getHeight() - y) / textHeight);
+    auto* texts = TxtLoader::getInstance();
+    const auto locale = (int) texts->getLocale();
+    const auto model = getModelName();
+    const auto* name = model.toRawUTF8();
 
-    m_glyphs.addFittedText (font, text, x, y, width, height, juce::Justification::topLeft,
-                            maximumLines, minimumHorizontalScale);
+    if (m_sequence == SeqLanguage)
+    {
+        addHeadingAndBody (getString (StrLanguageHeading), getString (StrLanguageBody));
+    }
+    else if (m_updValid == 0)
+    {
+        addScreenBlock (getString (StrFaultyFile), false, besideImageX, margin);
+    }
+    else if (m_sequence == SeqNotFound)
+    {
+        dispHowToUpdate (besideImageX, margin, locale, texts->getFont(), true);
+    }
+    else if (m_sequence == SeqReady)
+    {
+        addReadyScreenTexts();
+    }
+    else if (m_sequence == SeqUpdating)
+    {
+        addHeadingAndBody (formatted (getString (StrUpdatingHeading).toRawUTF8(), name), getString (StrUpdatingBody));
+    }
+    else if (m_sequence == SeqComplete)
+    {
+        addScreenBlock (formatted (getString (StrComplete).toRawUTF8(), name), false, margin, margin);
+    }
+    else
+    {
+        addScreenBlock (getString (StrError) + "\n", false, besideImageX, margin);
+        dispHowToUpdate (besideImageX, margin, locale, texts->getFont(), false);
+    }
+}
+
+void MainComponent::addReadyScreenTexts()
+{
+    auto* texts = TxtLoader::getInstance();
+    const auto locale = (int) texts->getLocale();
+    const auto model = getModelName();
+
+    addScreenBlock (formatted (getString (StrReadyHeading).toRawUTF8(), model.toRawUTF8()) + "\n\n",
+                    true, margin, margin);
+
+    // Fixed offsets per language, whatever height the heading and the step
+    // really take.
+    const auto stepY = margin + (locale == LangRussian ? 31.0f : 16.0f);
+    dispHowToStart (margin, stepY, locale, texts->getFont());
+
+    const auto versionsY = stepY + (locale == LangJapanese ? 30.0f : 40.0f);
+    addScreenBlock (formatVersion (StrCurrentVersion, m_ctrlVersion) + "\n"
+                        + formatVersion (StrUpdateVersion, m_updVersion),
+                    false, bodyX, versionsY);
+}
+
+void MainComponent::addHeadingAndBody (const juce::String& heading, const juce::String& body)
+{
+    // The heading's second line break makes an empty line, under which the body
+    // starts however many lines the heading wraps into.
+    addScreenBlock (heading + "\n\n", true, margin, margin);
+    addScreenBlock (body, false, bodyX, getBottomOfText());
+}
+
+void MainComponent::addScreenBlock (const juce::String& text, bool bold, float x, float y)
+{
+    const auto width = (float) getWidth() - (x + margin);
+    const auto height = (float) getHeight() - y;
+
+    addTextBlock (text, TxtLoader::getInstance()->getFont(), bold, { x, y, width, height },
+                  (int) (height / textHeight));
+}
+
+void MainComponent::addTextBlock (const juce::String& text, juce::String const& typeface, bool bold,
+                                  juce::Rectangle<float> box, int maximumLines)
+{
+    const juce::Font font (typeface, textHeight, bold ? juce::Font::bold : juce::Font::plain);
+
+    if (text.containsAnyOf ("\r\n"))
+    {
+        // addFittedText would place such a text by the top of its visible glyphs,
+        // which moves a text whose first line is empty (a heading whose string
+        // the table lacks) down by a line and more. Its lines start at the box's
+        // top whatever they hold.
+        m_glyphs.addJustifiedText (font, text, box.getX(), box.getY() + font.getAscent(), box.getWidth(),
+                                   juce::Justification::left);
+        return;
+    }
+
+    m_glyphs.addFittedText (font, text, box.getX(), box.getY(), box.getWidth(), box.getHeight(),
+                            juce::Justification::topLeft, maximumLines, minimumHorizontalScale);
 }
 
 float MainComponent::getBottomOfText() const
@@ -126,7 +251,7 @@ float MainComponent::getBottomOfText() const
     const int count = m_glyphs.getNumGlyphs();
 
     if (count == 0)
-        return 20.0f;
+        return margin;
 
     return m_glyphs.getBoundingBox (count - 1, 1, true).getBottom();
 }
@@ -136,47 +261,50 @@ juce::String MainComponent::getModelName() const
     return getString (StrModelWithoutFile + m_updValid);
 }
 
-void MainComponent::addScreenTexts()
+//==============================================================================
+void MainComponent::dispHowToStart (float x, float y, int locale, juce::String const& font)
 {
-    const auto w = (float) getWidth();
-    const auto h = (float) getHeight();
-    const auto modelText = getModelName();
-    const auto* model = modelText.toRawUTF8();
+    addStepOne (withoutStepNumber (getString (StrStepOne).toRawUTF8()), x, y, locale, font, 3);
+}
 
-    if (m_sequence == SeqLanguage)
+void MainComponent::dispHowToUpdate (float x, float y, int locale, juce::String const& font, bool notFound)
+{
+    const auto width = (float) getWidth() - (x + margin);
+
+    if (notFound)
+        addTextBlock (formatted (getString (StrNotRecognised).toRawUTF8(), getModelName().toRawUTF8()),
+                      font, true, { x, y, width, instructionLineBox }, 1);
+
+    // Without the bold line, the error screen's own message stands on this line.
+    y += instructionLineBox;
+    y += addStepOne (getString (StrStepOne).toRawUTF8(), x, y, locale, font, 4);
+
+    addTextBlock (getString (StrStepTwo), font, false, { x, y, width, instructionLineBox }, 1);
+}
+
+float MainComponent::addStepOne (const char* step1, float x, float y, int locale, juce::String const& font,
+                                 int linesWhenButtonsFirst)
+{
+    const auto width = (float) getWidth() - (x + margin);
+    const auto model = getModelName();
+    const auto* name = model.toRawUTF8();
+
+    if (locale == LangJapanese)
     {
-        addTextBlock (getString (StrLanguageHeading) + "\n\n", true, 20, 20, w - 40, h - 20);
-        const auto bottom = getBottomOfText();
-        addTextBlock (getString (StrLanguageBody), false, 40, bottom, w - 60, h - bottom);
+        // Two strings of one line each, the second naming the model.
+        addTextBlock (formatted (step1, shiftButton, syncButton), font, false,
+                      { x, y, width, instructionLineBox }, 1);
+        addTextBlock (formatted (getString (StrStepOneEnd).toRawUTF8(), name), font, false,
+                      { x, y + textHeight, width, instructionLineBox }, 1);
+        return textHeight + instructionLineBox;
     }
-    else if (m_updValid == 0)
-    {
-        addTextBlock (getString (StrFaultyFile), false, 105, 20, w - 125, h - 20);
-    }
-    else if (m_sequence == SeqNotFound)
-    {
-        addTextBlock (formatted (getString (StrNotRecognised).toRawUTF8(), model), true, 105, 20, w - 125, 16);
-    }
-    else if (m_sequence == SeqReady)
-    {
-        addTextBlock (formatted (getString (StrReadyHeading).toRawUTF8(), model) + "\n\n", true, 20, 20, w - 40, h - 20);
-        addTextBlock (formatVersion (StrCurrentVersion, m_ctrlVersion) + "\n" + formatVersion (StrUpdateVersion, m_updVersion),
-                      false, 40, 76, w - 60, h - 76);
-    }
-    else if (m_sequence == SeqUpdating)
-    {
-        addTextBlock (formatted (getString (StrUpdatingHeading).toRawUTF8(), model) + "\n\n", true, 20, 20, w - 40, h - 20);
-        const auto bottom = getBottomOfText();
-        addTextBlock (getString (StrUpdatingBody), false, 40, bottom, w - 60, h - bottom);
-    }
-    else if (m_sequence == SeqComplete)
-    {
-        addTextBlock (formatted (getString (StrComplete).toRawUTF8(), model), false, 20, 20, w - 40, h - 20);
-    }
-    else
-    {
-        addTextBlock (getString (StrError) + "\n", false, 105, 20, w - 125, h - 20);
-    }
+
+    const int lines = namesModelFirst (locale) ? 3 : linesWhenButtonsFirst;
+    const auto text = namesModelFirst (locale) ? formatted (step1, name, shiftButton, syncButton, name)
+                                               : formatted (step1, shiftButton, syncButton, name, name);
+
+    addTextBlock (text, font, false, { x, y, width, instructionLineBox * (float) lines }, lines);
+    return textHeight * (float) lines;
 }
 
 //==============================================================================

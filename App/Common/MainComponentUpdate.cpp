@@ -7,6 +7,7 @@
 #include <array>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 namespace
 {
@@ -249,6 +250,14 @@ MainComponent::Reply MainComponent::exchange (juce::uint8* report, int timeoutMs
     m_event.reset();
 
     const juce::ScopedLock sl (m_lock);
+
+    // Woken by an attachment, a removal or a quit, the wait gets no answer to its
+    // report. It fails as a time-out does: at the section wait a mere other
+    // reply would skip the section, and an update that never wrote it could end
+    // as a success.
+    if (std::exchange (m_waitAborted, false))
+        return {};
+
     return { true, m_response[0], m_response[1] };
 }
 

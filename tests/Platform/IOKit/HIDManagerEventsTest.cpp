@@ -100,8 +100,12 @@ TEST_F(HIDManagerEvents, ReattachedDeviceIsANewDeviceObject)
 TEST_F(HIDManagerEvents, ReleasingTheManagerDropsWhatItHadNotReported)
 {
     scheduleOnWorker();
-    first->attach();
-    manager = {};
+    worker.drain();
+    // On the worker itself, so that it cannot dispatch the arrival in between.
+    worker.call([this] {
+        first->attach();
+        manager = {};
+    });
     worker.drain();
     EXPECT_TRUE(recorder.events().empty());
 }

@@ -1,20 +1,18 @@
 // The real application under an X server of the test's own: it shows its one
 // window, stays a single instance, and quits cleanly on the platform's quit
 // request.
+#include "Support/Desktop/XvfbServer.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include <fcntl.h>
-#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -27,14 +25,7 @@ namespace
 // Bounds that only keep a broken test from hanging; nothing is timed.
 constexpr auto startBound = std::chrono::seconds(60);
 
-bool isInstalled(const char* program)
-{
-    const std::string command = std::string("command -v ") + program + " > /dev/null 2>&1";
-    return std::system(command.c_str()) == 0;
-}
-
-pid_t spawn(const std::vector<std::string>& arguments, const std::vector<std::string>& extraEnvironment,
-            const posix_spawn_file_actions_t* actions = nullptr)
+pid_t spawn(const std::vector<std::string>& arguments, const std::vector<std::string>& extraEnvironment)
 {
     std::vector<char*> argv;
     for (const auto& argument : arguments)
@@ -51,7 +42,7 @@ pid_t spawn(const std::vector<std::string>& arguments, const std::vector<std::st
     envp.push_back(nullptr);
 
     pid_t pid = -1;
-    return posix_spawnp(&pid, argv[0], actions, nullptr, argv.data(), envp.data()) == 0 ? pid : -1;
+    return posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), envp.data()) == 0 ? pid : -1;
 }
 
 // The exit status, or -1 when the process did not end normally (or within the bound).
@@ -74,65 +65,24 @@ int waitForExit(pid_t pid)
     }
 }
 
-std::string run(const std::string& command)
-{
-    std::string output;
-    if (FILE* pipe = popen(command.c_str(), "r"))
-    {
-        char buffer[256];
-        while (fgets(buffer, sizeof(buffer), pipe) != nullptr)
-            output += buffer;
-        pclose(pipe);
-    }
-    return output;
-}
-
 //==============================================================================
 class ApplicationUnderXvfb : public ::testing::Test
 {
 protected:
     static void SetUpTestSuite()
     {
-        if (! isInstalled("Xvfb") || ! isInstalled("xdotool"))
-            return;
-
-        int ends[2];
-        if (pipe(ends) != 0)
-            return;
-
-        // Xvfb picks a free display and writes its number to the descriptor.
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addclose(&actions, ends[0]);
-        xvfb = spawn({ "Xvfb", "-displayfd", std::to_string(ends[1]), "-screen", "0", "1024x768x24", "-nolisten", "tcp" },
-                     {}, &actions);
-        posix_spawn_file_actions_destroy(&actions);
-        close(ends[1]);
-
-        std::string number;
-        char c;
-        pollfd readable { ends[0], POLLIN, 0 };
-        while (poll(&readable, 1, 60000) > 0 && read(ends[0], &c, 1) == 1 && c != '\n')
-            number += c;
-        close(ends[0]);
-
-        if (! number.empty())
-            display = ":" + number;
+        x = new kvxtest::XvfbServer();
     }
 
     static void TearDownTestSuite()
     {
-        if (xvfb > 0)
-        {
-            kill(xvfb, SIGTERM);
-            waitForExit(xvfb);
-        }
+        delete x;
     }
 
     void SetUp() override
     {
-        if (display.empty())
-            GTEST_SKIP() << "Xvfb and xdotool are needed to start the application (apt-get install xvfb xdotool)";
+        if (x->display().empty())
+            GTEST_SKIP() << "Xvfb, xdotool and import are needed to start the application (apt-get install xvfb xdotool imagemagick)";
     }
 
     void TearDown() override
@@ -150,7 +100,7 @@ protected:
         // leak-checked by the component tests.
         const char* sanitizerOptions = std::getenv("ASAN_OPTIONS");
         const pid_t pid = spawn({ KVX_APPLICATION_PATH },
-                                { "DISPLAY=" + display, "LANG=en_US.UTF-8", "LANGUAGE=en", "LC_ALL=en_US.UTF-8",
+                                { "DISPLAY=" + x->display(), "LANG=en_US.UTF-8", "LANGUAGE=en", "LC_ALL=en_US.UTF-8",
                                   std::string("ASAN_OPTIONS=") + (sanitizerOptions != nullptr ? sanitizerOptions : "")
                                       + ":detect_leaks=0" });
         if (pid > 0)
@@ -166,12 +116,7 @@ protected:
     // The ids of the windows titled as the application's, in English.
     std::vector<std::string> applicationWindows() const
     {
-        const auto output = run("DISPLAY=" + display + " xdotool search --name '^Updater Program$' 2>/dev/null");
-        std::vector<std::string> ids;
-        size_t start = 0;
-        for (size_t end; (end = output.find('\n', start)) != std::string::npos; start = end + 1)
-            ids.push_back(output.substr(start, end - start));
-        return ids;
+        return x->findWindows("^Updater Program$");
     }
 
     bool waitForWindow(pid_t pid)
@@ -191,9 +136,7 @@ protected:
 
     std::string geometryOf(const std::string& window) const
     {
-        const auto output = run("DISPLAY=" + display + " xdotool getwindowgeometry " + window);
-        const auto at = output.find("Geometry: ");
-        return at == std::string::npos ? output : output.substr(at + 10, output.find('\n', at) - at - 10);
+        return x->windowGeometry(window);
     }
 
     int quitWith(pid_t pid, int signalNumber)
@@ -204,13 +147,11 @@ protected:
         return status;
     }
 
-    static pid_t xvfb;
-    static std::string display;
+    static kvxtest::XvfbServer* x;
     std::vector<pid_t> started;
 };
 
-pid_t ApplicationUnderXvfb::xvfb = -1;
-std::string ApplicationUnderXvfb::display;
+kvxtest::XvfbServer* ApplicationUnderXvfb::x = nullptr;
 
 //==============================================================================
 TEST_F(ApplicationUnderXvfb, ShowsOneWindowTitledInItsLanguageAndQuitsOnSigterm)

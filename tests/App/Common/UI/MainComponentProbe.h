@@ -21,6 +21,7 @@ public:
     using MainComponent::getCancelButton;
     using MainComponent::getLanguageMenu;
     using MainComponent::getProgressBar;
+    using MainComponent::getGlyphs;
     using MainComponent::modelName;
     using MainComponent::updateFileName;
 

@@ -1,0 +1,223 @@
+#include "Support/Desktop/XvfbServer.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace kvxtest
+{
+
+namespace
+{
+
+// Bounds that only keep a broken server from hanging the test; nothing is timed.
+constexpr int startBoundMilliseconds = 60000;
+constexpr auto stopBound = std::chrono::seconds(10);
+
+// What the test may have preloaded stays out of the X server and its clients:
+// they are not ours to emulate devices for or to check for leaks.
+const char* const keptOut[] = { "LD_PRELOAD", "UMOCKDEV_DIR" };
+
+std::vector<std::string> environmentWithoutPreloads()
+{
+    std::vector<std::string> environment;
+
+    for (char** entry = environ; *entry != nullptr; ++entry)
+    {
+        const std::string text(*entry);
+        bool kept = true;
+
+        for (const char* name : keptOut)
+            kept = kept && text.compare(0, std::string(name).size() + 1, std::string(name) + "=") != 0;
+
+        if (kept)
+            environment.push_back(text);
+    }
+
+    return environment;
+}
+
+std::vector<char*> pointersTo(std::vector<std::string>& strings)
+{
+    std::vector<char*> pointers;
+
+    for (std::string& text : strings)
+        pointers.push_back(text.data());
+
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+// Starts Xvfb, which writes the number of the display it picked to the pipe.
+pid_t startServer(int& displayNumberPipe)
+{
+    int ends[2];
+
+    if (pipe(ends) != 0)
+        return -1;
+
+    std::vector<std::string> arguments { "Xvfb", "-displayfd", std::to_string(ends[1]), "-screen", "0",
+                                         "1024x768x24", "-nolisten", "tcp" };
+    auto environment = environmentWithoutPreloads();
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addclose(&actions, ends[0]);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    const bool spawned = posix_spawnp(&pid, "Xvfb", &actions, nullptr, pointersTo(arguments).data(),
+                                      pointersTo(environment).data()) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    close(ends[1]);
+
+    displayNumberPipe = ends[0];
+    return spawned ? pid : -1;
+}
+
+std::string readLine(int descriptor)
+{
+    std::string line;
+    char c;
+    pollfd readable { descriptor, POLLIN, 0 };
+
+    while (poll(&readable, 1, startBoundMilliseconds) > 0 && read(descriptor, &c, 1) == 1 && c != '\n')
+        line += c;
+
+    return line;
+}
+
+std::string withoutLineEnd(std::string text)
+{
+    while (! text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.pop_back();
+
+    return text;
+}
+
+} // namespace
+
+bool isInstalled(const std::string& program)
+{
+    return std::system(("command -v " + program + " > /dev/null 2>&1").c_str()) == 0;
+}
+
+std::string runWithoutPreloads(const std::string& commandLine)
+{
+    std::string command = "env";
+
+    for (const char* name : keptOut)
+        command += std::string(" -u ") + name;
+
+    command += " " + commandLine + " 2>/dev/null";
+    std::string output;
+
+    if (FILE* pipe = popen(command.c_str(), "r"))
+    {
+        char buffer[4096];
+        size_t count;
+
+        while ((count = fread(buffer, 1, sizeof(buffer), pipe)) > 0)
+            output.append(buffer, count);
+
+        pclose(pipe);
+    }
+
+    return output;
+}
+
+//==============================================================================
+XvfbServer::XvfbServer()
+{
+    if (! isInstalled("Xvfb") || ! isInstalled("xdotool") || ! isInstalled("import"))
+        return;
+
+    int numberPipe = -1;
+    server = startServer(numberPipe);
+
+    if (numberPipe >= 0)
+    {
+        const auto number = readLine(numberPipe);
+        close(numberPipe);
+
+        if (server > 0 && ! number.empty())
+            displayName = ":" + number;
+    }
+}
+
+XvfbServer::~XvfbServer()
+{
+    if (server <= 0 || kill(server, SIGTERM) != 0)
+        return;
+
+    const auto end = std::chrono::steady_clock::now() + stopBound;
+
+    while (waitpid(server, nullptr, WNOHANG) == 0)
+    {
+        if (std::chrono::steady_clock::now() > end)
+        {
+            kill(server, SIGKILL);
+            waitpid(server, nullptr, 0);
+            return;
+        }
+
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+std::string XvfbServer::run(const std::string& commandLine) const
+{
+    return runWithoutPreloads("DISPLAY=" + displayName + " " + commandLine);
+}
+
+std::vector<std::string> XvfbServer::findWindows(const std::string& titlePattern) const
+{
+    const auto output = run("xdotool search --name '" + titlePattern + "'");
+    std::vector<std::string> ids;
+    size_t start = 0;
+
+    for (size_t end; (end = output.find('\n', start)) != std::string::npos; start = end + 1)
+        ids.push_back(output.substr(start, end - start));
+
+    return ids;
+}
+
+std::string XvfbServer::windowName(const std::string& window) const
+{
+    return withoutLineEnd(run("xdotool getwindowname " + window));
+}
+
+std::string XvfbServer::windowGeometry(const std::string& window) const
+{
+    const auto output = run("xdotool getwindowgeometry " + window);
+    const auto at = output.find("Geometry: ");
+    return at == std::string::npos ? output : withoutLineEnd(output.substr(at + 10, output.find('\n', at) - at - 10));
+}
+
+void XvfbServer::moveMouse(const std::string& window, int x, int y) const
+{
+    run("xdotool mousemove --window " + window + " " + std::to_string(x) + " " + std::to_string(y));
+}
+
+void XvfbServer::click(const std::string& window, int x, int y) const
+{
+    run("xdotool mousemove --window " + window + " " + std::to_string(x) + " " + std::to_string(y) + " click 1");
+}
+
+bool XvfbServer::saveScreenshot(const std::string& window, const std::string& path) const
+{
+    std::remove(path.c_str());
+    run("import -window " + window + " 'png:" + path + "'");
+    return access(path.c_str(), R_OK) == 0;
+}
+
+} // namespace kvxtest
