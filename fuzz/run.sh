@@ -4,14 +4,15 @@
 #
 #   fuzz/run.sh [target|all] [seconds]      (default: all, 60)
 #
-# Each target keeps its growing corpus in build-fuzz/corpus/<target>, seeded
-# from the project's sample inputs. A crashing input lands in
-# build-fuzz/artifacts/<target>/: keep it as a regression input beside the
-# target's test data.
+# KVX_FUZZ_BUILD names the build folder (default: build-fuzz). Each target
+# keeps its growing corpus in <folder>/corpus/<target>, seeded from the
+# project's sample inputs and every earlier crash. A crashing input lands in
+# <folder>/artifacts/<target>/: keep it as a regression input beside the
+# target's test data (see seed below for where each target's data lives).
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-build="$root/build-fuzz"
+build="$root/${KVX_FUZZ_BUILD:-build-fuzz}"
 which=${1:-all}
 seconds=${2:-60}
 
@@ -31,12 +32,27 @@ seed_from_hex() {
     done
 }
 
+seed_from_files() {
+    corpus=$1
+    shift
+    for file in "$@"; do
+        [ -f "$file" ] || continue
+        cp "$file" "$corpus/seed-$(basename "$file")"
+    done
+}
+
 seed() {
     corpus=$1
+    seed_from_hex "$corpus" "$root/fuzz/seeds/$2"/*.hex
     case $2 in
         ReportDescriptorFuzzer)
             seed_from_hex "$corpus" "$root"/tests/Platform/IOKit/descriptors/*.hex \
                                     "$root"/tests/Platform/IOKit/descriptors/fuzz-regressions/*.hex ;;
+        PropertyListFuzzer)
+            seed_from_files "$corpus" "$root"/tests/Platform/CoreFoundation/plists/*.plist ;;
+        TextTableFuzzer)
+            seed_from_files "$corpus" "$root"/App/Binary/*.txt
+            seed_from_hex "$corpus" "$root"/tests/App/Mac/Loader/fuzz-regressions/*.hex ;;
     esac
 }
 
@@ -46,8 +62,10 @@ else
     targets=$which
 fi
 
+# The harnesses that drive the application's libraries need those libraries,
+# JUCE included, built with the same sanitizers as themselves.
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DKVX_BUILD_FUZZERS=ON -DKVX_BUILD_TESTS=OFF \
-    -DKVX_SANITIZE= -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
+    -DKVX_SANITIZE=address,undefined -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
 # shellcheck disable=SC2086 # one argument per target
 cmake --build "$build" -j4 --target $targets
 
@@ -58,7 +76,9 @@ for target in $targets; do
     mkdir -p "$corpus" "$artifacts"
     seed "$corpus" "$target"
     echo "== $target: $seconds s"
-    "$build/fuzz/$target" -max_total_time="$seconds" -artifact_prefix="$artifacts" -print_final_stats=1 "$corpus" \
+    # An input that runs for half a minute is a hang: libFuzzer stops there.
+    UBSAN_OPTIONS=print_stacktrace=1 "$build/fuzz/$target" -max_total_time="$seconds" -timeout=30 \
+        -artifact_prefix="$artifacts" -print_final_stats=1 "$corpus" \
         || status=1
 done
 exit $status

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Sets up a fresh machine and runs every test: a normal build, then the same
-# tests built with AddressSanitizer and UndefinedBehaviorSanitizer.
+# tests built with AddressSanitizer and UndefinedBehaviorSanitizer, the threaded
+# tests with ThreadSanitizer, and a short run of every fuzz target (fuzz/run.sh
+# runs them longer by hand).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup.sh"
@@ -22,3 +24,6 @@ echo "== Threaded tests with ThreadSanitizer"
 KVX_TARGETS=threaded_tests "$root/scripts/build.sh" build-tsan -DKVX_SANITIZE=thread
 (cd "$root/build-tsan" && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
     ctest --output-on-failure -R '^(platform|link|ui)_tests$')
+
+echo "== Fuzzing: every target for 18 s, in a clang build of its own"
+"$root/fuzz/run.sh" all 18

@@ -293,10 +293,17 @@ void MainComponent::inputCallBack()
     if (data == nullptr || length == 0)
         return;
 
-    const juce::ScopedLock sl (m_lock);
-    std::memcpy (m_response, data, length);
+    bool updating = false;
 
-    if (isUpdateInProgress())
+    {
+        const juce::ScopedLock sl (m_lock);
+        std::memcpy (m_response, data, length);
+        updating = isUpdateInProgress();
+    }
+
+    // Handed over once m_lock is let go: the woken update thread takes m_lock at
+    // once, and would otherwise sleep again until this thread released it.
+    if (updating)
         handOverToUpdateThread (false);
 }
 

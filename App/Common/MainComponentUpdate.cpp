@@ -128,9 +128,13 @@ void write16 (juce::uint8* bytes, juce::uint16 value)
     bytes[1] = (juce::uint8) (value >> 8);
 }
 
-constexpr std::array<juce::uint16, 256> makeCrcTable()
+// Slicing by sixteen: table k gives a byte's CRC after k more zero bytes, so that
+// sixteen bytes take sixteen independent lookups instead of a chain of sixteen.
+using CrcTables = std::array<std::array<juce::uint16, 256>, 16>;
+
+constexpr CrcTables makeCrcTables()
 {
-    std::array<juce::uint16, 256> table {};
+    CrcTables tables {};
 
     for (int byte = 0; byte < 256; ++byte)
     {
@@ -139,13 +143,17 @@ constexpr std::array<juce::uint16, 256> makeCrcTable()
         for (int bit = 0; bit < 8; ++bit)
             crc = (juce::uint16) ((crc & 0x8000) != 0 ? (crc << 1) ^ 0x1021 : crc << 1);
 
-        table[(size_t) byte] = crc;
+        tables[0][(size_t) byte] = crc;
     }
 
-    return table;
+    for (size_t k = 1; k < tables.size(); ++k)
+        for (size_t byte = 0; byte < 256; ++byte)
+            tables[k][byte] = (juce::uint16) ((tables[k - 1][byte] << 8) ^ tables[0][tables[k - 1][byte] >> 8]);
+
+    return tables;
 }
 
-constexpr auto crcTable = makeCrcTable();
+constexpr auto crcTables = makeCrcTables();
 }
 
 MainComponent::UpdateTimeouts MainComponent::m_timeouts = MainComponent::controllerTimeouts;
@@ -153,10 +161,21 @@ MainComponent::UpdateTimeouts MainComponent::m_timeouts = MainComponent::control
 //==============================================================================
 juce::uint16 MainComponent::calcCRC (juce::uint8 const* data, int length)
 {
+    const auto& t = crcTables;
     juce::uint16 crc = 0;
+    int i = 0;
 
-    for (int i = 0; i < length; ++i)
-        crc = (juce::uint16) ((crc << 8) ^ crcTable[(size_t) (((crc >> 8) ^ data[i]) & 0xFF)]);
+    for (; i + 16 <= length; i += 16)
+    {
+        const auto* d = data + i;
+        crc = (juce::uint16) (t[15][(d[0] ^ (crc >> 8)) & 0xFF] ^ t[14][(d[1] ^ crc) & 0xFF]
+                            ^ t[13][d[2]] ^ t[12][d[3]] ^ t[11][d[4]] ^ t[10][d[5]] ^ t[9][d[6]] ^ t[8][d[7]]
+                            ^ t[7][d[8]] ^ t[6][d[9]] ^ t[5][d[10]] ^ t[4][d[11]] ^ t[3][d[12]] ^ t[2][d[13]]
+                            ^ t[1][d[14]] ^ t[0][d[15]]);
+    }
+
+    for (; i < length; ++i)
+        crc = (juce::uint16) ((crc << 8) ^ t[0][(size_t) (((crc >> 8) ^ data[i]) & 0xFF)]);
 
     return crc;
 }

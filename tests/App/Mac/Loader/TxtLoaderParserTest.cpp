@@ -258,3 +258,39 @@ TEST(TxtLoaderBounds, JapaneseTableIsReadUpToItsEndMarkerOnly)
 
     EXPECT_EQ(parseGuarded(bytes, japanese_txt_length).size(), 23u) << "24 entries, entry 0 empty";
 }
+
+//==============================================================================
+// Bytes that are not well-formed UTF-8 each become U+FFFD; JUCE, given them,
+// wrote past the end of the string it made.
+const std::string replacement = "\xEF\xBF\xBD";
+
+TEST(TxtLoaderEncoding, StrayAndTruncatedSequencesBecomeReplacementCharacters)
+{
+    // Found by the fuzzer: stray continuation bytes, then a lead byte cut short.
+    EXPECT_EQ(entryOf("\"A\xae\x80\xe4\xbd\x93\xb8\xad\xe6\x96\x96"),
+              "A" + replacement + replacement + "\xe4\xbd\x93" + replacement + replacement + "\xe6\x96\x96");
+    EXPECT_EQ(entryOf("\"ab\xe6\x96\""), "ab" + replacement + replacement);
+}
+
+TEST(TxtLoaderEncoding, OverlongFormsSurrogatesAndValuesPastUnicodeAreReplacedBytewise)
+{
+    EXPECT_EQ(entryOf("\"\xc1\xbf\""), replacement + replacement);
+    EXPECT_EQ(entryOf("\"\xe0\x80\xaf\""), replacement + replacement + replacement);
+    EXPECT_EQ(entryOf("\"\xed\xa0\x80\""), replacement + replacement + replacement);
+    EXPECT_EQ(entryOf("\"\xf4\x90\x80\x80\""), replacement + replacement + replacement + replacement);
+    EXPECT_EQ(entryOf("\"\xf8\x88\x80\x80\x80\""), replacement + replacement + replacement + replacement + replacement);
+}
+
+TEST(TxtLoaderEncoding, WellFormedSequencesOfEveryLengthAreKept)
+{
+    const std::string text = "a\xc3\xa9\xe4\xb8\xad\xf0\x9f\x8e\xb5\xf4\x8f\xbf\xbf\xee\x80\x80";
+    EXPECT_EQ(entryOf("\"" + text + "\""), text);
+}
+
+TEST(TxtLoaderEncoding, LongestLineOfBadBytesGrowsWithoutOverrunningAnything)
+{
+    const auto entries = parse(":STR\n\"" + std::string(2046, '\xff') + "\n");
+
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].size(), 2046 * replacement.size());
+}
