@@ -1,5 +1,6 @@
 #include "IOKit/HIDReportDescriptor.h"
 #include "HIDReportDescriptorInvariants.h"
+#include "Platform/IOKit/DescriptorFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -17,46 +18,11 @@ namespace
 namespace fs = std::filesystem;
 
 using Bytes = std::vector<uint8_t>;
-
-const fs::path descriptorFolder = fs::path(__FILE__).parent_path() / "descriptors";
+using namespace platformtest;
 
 HIDReportDescriptor parse(const Bytes& bytes)
 {
     return HIDReportDescriptor::parse(bytes.data(), bytes.size());
-}
-
-std::string readText(const fs::path& path)
-{
-    std::ifstream file(path);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-// Hex pairs; "#" starts a comment that runs to the end of the line.
-Bytes readHexFile(const fs::path& path)
-{
-    Bytes bytes;
-    std::istringstream lines(readText(path));
-    for (std::string line; std::getline(lines, line);)
-    {
-        std::istringstream words(line.substr(0, line.find('#')));
-        for (std::string word; words >> word;)
-            bytes.push_back(static_cast<uint8_t>(std::stoul(word, nullptr, 16)));
-    }
-    return bytes;
-}
-
-std::vector<fs::path> hexFilesIn(const fs::path& folder)
-{
-    std::vector<fs::path> files;
-    if (!fs::is_directory(folder))
-        return files;
-    for (const auto& entry : fs::directory_iterator(folder))
-        if (entry.path().extension() == ".hex")
-            files.push_back(entry.path());
-    std::sort(files.begin(), files.end());
-    return files;
 }
 
 //==============================================================================
@@ -167,7 +133,7 @@ TEST_P(DescriptorFile, ParsesToItsExpectedSummary)
     EXPECT_EQ(testsupport::firstBrokenInvariant(descriptor), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Devices, DescriptorFile, ::testing::ValuesIn(hexFilesIn(descriptorFolder)),
+INSTANTIATE_TEST_SUITE_P(Devices, DescriptorFile, ::testing::ValuesIn(hexFilesIn(descriptorFolder())),
                          [](const auto& info) {
                              auto name = info.param.stem().string();
                              std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
@@ -188,7 +154,7 @@ TEST_P(DescriptorFuzzRegression, ParsesToAConsistentResult)
         HIDReportDescriptor::extractValue(element, descriptor.reportsNumbered, bytes.data(), bytes.size());
 }
 
-INSTANTIATE_TEST_SUITE_P(Crashes, DescriptorFuzzRegression, ::testing::ValuesIn(hexFilesIn(descriptorFolder / "fuzz-regressions")),
+INSTANTIATE_TEST_SUITE_P(Crashes, DescriptorFuzzRegression, ::testing::ValuesIn(hexFilesIn(descriptorFolder() / "fuzz-regressions")),
                          [](const auto& info) { return info.param.stem().string(); });
 
 //==============================================================================

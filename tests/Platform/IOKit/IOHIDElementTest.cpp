@@ -1,5 +1,6 @@
 // Elements as the HID manager presents them: the parsed descriptor of real
 // devices through the public calls, stable identities, and per-element properties.
+#include "Platform/IOKit/DescriptorFiles.h"
 #include "Platform/IOKit/IOHIDElementTestSupport.h"
 
 #include <algorithm>
@@ -14,38 +15,9 @@ namespace
 using namespace platformtest;
 namespace fs = std::filesystem;
 
-const fs::path descriptorFolder = fs::path(__FILE__).parent_path() / "descriptors";
-
-std::string readText(const fs::path& path)
-{
-    std::ifstream file(path);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-// Hex pairs; "#" starts a comment that runs to the end of the line.
-Bytes readHexFile(const fs::path& path)
-{
-    Bytes bytes;
-    std::istringstream lines(readText(path));
-    for (std::string line; std::getline(lines, line);)
-    {
-        std::istringstream words(line.substr(0, line.find('#')));
-        for (std::string word; words >> word;)
-            bytes.push_back(static_cast<uint8_t>(std::stoul(word, nullptr, 16)));
-    }
-    return bytes;
-}
-
 std::vector<fs::path> descriptorFiles()
 {
-    std::vector<fs::path> files;
-    for (const auto& entry : fs::directory_iterator(descriptorFolder))
-        if (entry.path().extension() == ".hex")
-            files.push_back(entry.path());
-    std::sort(files.begin(), files.end());
-    return files;
+    return hexFilesIn(descriptorFolder());
 }
 
 //==============================================================================
