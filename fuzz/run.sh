@@ -63,9 +63,12 @@ else
 fi
 
 # The harnesses that drive the application's libraries need those libraries,
-# JUCE included, built with the same sanitizers as themselves.
-CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DKVX_BUILD_FUZZERS=ON -DKVX_BUILD_TESTS=OFF \
-    -DKVX_SANITIZE=address,undefined -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
+# JUCE included, built with the same sanitizers as themselves. A folder already
+# configured for fuzzing (as scripts/test.sh's sanitizer build is) is reused.
+if ! grep -q '^KVX_BUILD_FUZZERS:BOOL=ON' "$build/CMakeCache.txt" 2> /dev/null; then
+    CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DKVX_BUILD_FUZZERS=ON -DKVX_BUILD_TESTS=OFF \
+        -DKVX_SANITIZE=address,undefined -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
+fi
 # shellcheck disable=SC2086 # one argument per target
 cmake --build "$build" -j4 --target $targets
 

@@ -16,8 +16,10 @@ echo "== Build and test"
 "$root/scripts/build.sh" build
 run_tests build
 
+# One clang build serves the sanitizer tests and the fuzz targets, so that
+# JUCE and the layers are compiled instrumented once.
 echo "== Build and test with AddressSanitizer and UndefinedBehaviorSanitizer"
-"$root/scripts/build.sh" build-asan -DKVX_SANITIZE=address,undefined
+CC=clang CXX=clang++ "$root/scripts/build.sh" build-asan -DKVX_SANITIZE=address,undefined -DKVX_BUILD_FUZZERS=ON
 ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_tests build-asan
 
 echo "== Threaded tests with ThreadSanitizer"
@@ -25,5 +27,5 @@ KVX_TARGETS=threaded_tests "$root/scripts/build.sh" build-tsan -DKVX_SANITIZE=th
 (cd "$root/build-tsan" && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
     ctest --output-on-failure -R '^(platform|link|ui)_tests$')
 
-echo "== Fuzzing: every target for 18 s, in a clang build of its own"
-"$root/fuzz/run.sh" all 18
+echo "== Fuzzing: every target for 18 s"
+KVX_FUZZ_BUILD=build-asan "$root/fuzz/run.sh" all 18

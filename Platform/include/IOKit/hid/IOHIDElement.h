@@ -12,7 +12,8 @@
 
 typedef uint32_t IOHIDElementCookie;
 
-typedef enum
+// 32-bit numbers with names for the usual values: a descriptor may give any.
+typedef enum : uint32_t
 {
     kIOHIDElementTypeInput_Misc = 1,
     kIOHIDElementTypeInput_Button = 2,
@@ -23,7 +24,7 @@ typedef enum
     kIOHIDElementTypeCollection = 513
 } IOHIDElementType;
 
-typedef enum
+typedef enum : uint32_t
 {
     kIOHIDElementCollectionTypePhysical = 0,
     kIOHIDElementCollectionTypeApplication,

@@ -29,7 +29,7 @@
 #define kIOHIDReportIntervalKey "ReportInterval"
 #define kIOHIDReportDescriptorKey "ReportDescriptor"
 
-typedef enum
+typedef enum : uint32_t
 {
     kIOHIDReportTypeInput = 0,
     kIOHIDReportTypeOutput,

@@ -8,7 +8,7 @@
 
 #include <IOKit/hid/IOHIDElement.h>
 
-typedef enum
+typedef enum : uint32_t
 {
     // The logical value mapped onto the element's calibration properties
     // (kIOHIDElementCalibration... keys; without them onto -1..1).
