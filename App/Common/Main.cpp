@@ -2,6 +2,7 @@
 #include "MainComponent.h"
 
 #if JUCE_LINUX
+ #include "LinuxControllerAccess.h"
  #include "LinuxFontLookAndFeel.h"
  #include "LinuxQuitSignals.h"
  #include "LinuxRunLoopBridge.h"
@@ -54,6 +55,9 @@ public:
     void initialise (const juce::String&) override
     {
        #if JUCE_LINUX
+        // Before the window, whose controller link opens the controller.
+        setControllerAccessHint();
+
         // Before the window: its controller link schedules callbacks on this
         // thread's run loop, and a quit request may come at any time.
         m_runLoopBridge = std::make_unique<LinuxRunLoopBridge>();

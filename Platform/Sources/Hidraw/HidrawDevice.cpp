@@ -1,11 +1,10 @@
 #include "HidrawDevice.h"
 
+#include "HidrawAccessHint.h"
 #include "HidrawErrors.h"
 #include "HidrawProperties.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstring>
 
 namespace platform::hidraw
 {
@@ -33,7 +32,7 @@ std::shared_ptr<DeviceChannel> HidrawDevice::open(IOReturn& result)
     auto channel = HidrawChannel::open(info.devnode, vanished, error);
     if (channel == nullptr)
     {
-        reportOpenFailure(error);
+        reportOpenFailure(info, error);
         result = ioReturnFromErrno(error);
         return nullptr;
     }
@@ -61,20 +60,6 @@ bool HidrawDevice::isGone() const
 {
     std::lock_guard guard(lock);
     return gone;
-}
-
-// Most users meet this once: hidraw nodes belong to root until a udev rule
-// gives the logged-in user the controller's.
-void HidrawDevice::reportOpenFailure(int error)
-{
-    if (openFailureReported)
-        return;
-    openFailureReported = true;
-    std::fprintf(stderr,
-                 "hidraw: cannot open %s: %s (errno %d). To let the logged-in user use the controller, "
-                 "install the rule 70-kvx-tn.rules (built into the build folder's udev/) in /etc/udev/rules.d/, "
-                 "run 'udevadm control --reload-rules' and reconnect the controller.\n",
-                 info.devnode.c_str(), std::strerror(error), error);
 }
 
 } // namespace platform::hidraw

@@ -34,15 +34,12 @@ public:
     bool isGone() const;
 
 private:
-    void reportOpenFailure(int error);
-
     const DeviceInfo info;
     const Retained<CFDictionaryRef> propertyDictionary;
     const VanishHandler onVanish;
 
     mutable std::mutex lock;
     bool gone = false;
-    bool openFailureReported = false;
     std::vector<std::weak_ptr<HidrawChannel>> channels;
 };
 

@@ -169,22 +169,3 @@ TEST_F(HidrawReports, SendsRacingARemovalEndInNoDevice)
     EXPECT_EQ(lastResult.load(), kIOReturnNoDevice) << "after " << sent << " sends";
     EXPECT_EQ(controller->outputReports().size() + 1, static_cast<size_t>(sent.load()));
 }
-
-// Without the udev rule the node belongs to root: the user must learn why the
-// controller stays silent, once, not for every attempt.
-TEST_F(HidrawReports, ANodeThatCannotBeOpenedNamesItselfAndTheRemedyOnce)
-{
-    auto& controller = testbed->plugIn(controllerOnPort("15"));
-    ScopedAccessDenial denial(controller);
-    testing::internal::CaptureStderr();
-    OpenManager manager;
-    IOHIDDeviceRef device = manager.deviceWith("LocationID", 0x01F00000);
-    ASSERT_NE(device, nullptr);
-    const IOReturn secondAttempt = IOHIDDeviceOpen(device, kIOHIDOptionsTypeNone);
-    const std::string messages = testing::internal::GetCapturedStderr();
-
-    EXPECT_EQ(secondAttempt, kIOReturnNotPrivileged);
-    EXPECT_NE(messages.find(controller.devnode()), std::string::npos) << messages;
-    EXPECT_NE(messages.find("70-kvx-tn.rules"), std::string::npos) << messages;
-    EXPECT_EQ(messages.find("hidraw:"), messages.rfind("hidraw:")) << messages;
-}
