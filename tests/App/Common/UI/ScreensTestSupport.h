@@ -27,6 +27,9 @@ const char* describe(Screen screen);
 // String n of the current language.
 const juce::String& text(int index);
 
+// Line breaks drop the blanks where they fall.
+juce::String withoutBlanks(const juce::String& s);
+
 // A printf-style template in UTF-8, filled in as the C library does.
 template <typename... Args>
 juce::String printed(const juce::String& format, Args... args)
