@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <ostream>
 #include <string>
 
 namespace uitest
@@ -23,6 +24,7 @@ constexpr int screenHeight = 156;
 enum class Screen { language, faultyFile, notFound, ready, updating, complete, error };
 
 const char* describe(Screen screen);
+inline void PrintTo(Screen screen, std::ostream* os) { *os << describe(screen); }
 
 // String n of the current language.
 const juce::String& text(int index);
