@@ -166,14 +166,21 @@ TEST_F(ElementQueues, AReaderWaitingWithATimeoutGetsTheValueThatArrivesMeanwhile
 TEST_F(ElementQueues, CanBeReleasedWhileTheirDeviceTakesReportsIn)
 {
     IOHIDDeviceRef device = attach(axisAndButton);
+    IOHIDElementRef x = elementsOf(device)[xAxis];
+    // The value the device hands out, which it keeps, holds the element too.
+    IOHIDValueRef latest = nullptr;
+    ASSERT_EQ(IOHIDDeviceGetValue(device, x, &latest), kIOReturnSuccess);
+    const CFIndex heldWithoutQueues = CFGetRetainCount(x);
     for (int round = 0; round < 50; ++round)
     {
         auto queue = makeQueue(device);
-        IOHIDQueueAddElement(queue.get(), elementsOf(device)[xAxis]);
+        IOHIDQueueAddElement(queue.get(), x);
         IOHIDQueueStart(queue.get());
         virtualDevices.back()->injectInput({ static_cast<uint8_t>(round), 0 });
     }
     settleValueThread();
+    // Each queue held the element and its values: the device kept none of them.
+    EXPECT_EQ(CFGetRetainCount(x), heldWithoutQueues);
 }
 
 } // namespace

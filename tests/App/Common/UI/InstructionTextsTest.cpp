@@ -4,7 +4,6 @@
 #include "ScreensTestSupport.h"
 
 #include "Loader.h"
-#include "UiTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -21,12 +20,6 @@ constexpr int japanese = 11;
 bool namesModelFirst(int language)
 {
     return language >= 8 && language <= 10;
-}
-
-// Line breaks drop the blanks where they fall.
-juce::String withoutBlanks(const juce::String& s)
-{
-    return s.removeCharacters(" \n");
 }
 
 class InstructionsInEachLanguage : public ScreenTest, public ::testing::WithParamInterface<int>
@@ -170,27 +163,6 @@ TEST_F(ScreenTest, JapaneseSplitsStepOneOverTwoLines)
     EXPECT_TRUE(blockStartsAt(juce::String::fromUTF8("1. 左DECKの[SHIFT]と[SYNC]を押しながらUSBケーブルを"), 105, 36, from));
     EXPECT_TRUE(blockStartsAt(juce::String::fromUTF8("接続し、KVX-TNをアップデートモードで起動してください。"), 105, 49, from));
     EXPECT_TRUE(glyphText().contains(juce::String::fromUTF8("[SHIFT]と[SYNC]を押しながらUSBケーブルを接続し、KVX-TNを")));
-}
-
-//==============================================================================
-// Only the line saying that the controller is not recognised is bold.
-TEST_F(ScreenTest, NotRecognisedLineAloneIsBold)
-{
-    for (auto screen : { Screen::notFound, Screen::error })
-    {
-        show(screen, 0);
-        const auto painted = ui_test::render(screenWidth, screenHeight, [this](juce::Graphics& g) { component->paint(g); });
-
-        int bold = 0;
-        for (const auto& glyph : painted->renderer.glyphs)
-            bold += glyph.font.isBold() ? 1 : 0;
-
-        const int expected = screen == Screen::notFound ? withoutBlanks(printed(text(20), model)).length() : 0;
-        EXPECT_EQ(expected, bold) << describe(screen);
-        EXPECT_GT(painted->renderer.glyphs.size(), (size_t) bold) << describe(screen);
-
-        component.reset();
-    }
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // The screens at the window's size in each of the twelve languages: where their
 // texts start, which widgets show with which labels and where, the warning
-// image, and the window title.
+// image, the texts' colour and weight, and the window title.
 #include "ScreensTestSupport.h"
 
 #include "Loader.h"
@@ -56,6 +56,14 @@ Widgets widgetsOf(Screen screen)
 bool showsWarning(Screen screen)
 {
     return screen == Screen::faultyFile || screen == Screen::notFound || screen == Screen::error;
+}
+
+const auto everyScreen = ::testing::Values(Screen::language, Screen::faultyFile, Screen::notFound, Screen::ready,
+                                           Screen::updating, Screen::complete, Screen::error);
+
+std::string screenName(const ::testing::TestParamInfo<Screen>& info)
+{
+    return describe(info.param);
 }
 
 struct Block
@@ -166,10 +174,7 @@ std::string nameOf(const ::testing::TestParamInfo<std::tuple<Screen, int>>& info
 }
 
 INSTANTIATE_TEST_SUITE_P(Screens, ScreenInEachLanguage,
-                         ::testing::Combine(::testing::Values(Screen::language, Screen::faultyFile, Screen::notFound,
-                                                              Screen::ready, Screen::updating, Screen::complete,
-                                                              Screen::error),
-                                            ::testing::Range(0, (int) numLanguages)),
+                         ::testing::Combine(everyScreen, ::testing::Range(0, (int) numLanguages)),
                          nameOf);
 
 //==============================================================================
@@ -240,10 +245,58 @@ TEST_P(WarningImage, ShowsStretchedOnlyWhereAProblemIsReported)
     EXPECT_NEAR(15.0f + (float) own.getY() * scale.y, (float) drawn.getY(), 3.0f);
 }
 
-INSTANTIATE_TEST_SUITE_P(Screens, WarningImage,
-                         ::testing::Values(Screen::language, Screen::faultyFile, Screen::notFound, Screen::ready,
-                                           Screen::updating, Screen::complete, Screen::error),
-                         [](const ::testing::TestParamInfo<Screen>& info) { return std::string(describe(info.param)); });
+INSTANTIATE_TEST_SUITE_P(Screens, WarningImage, everyScreen, screenName);
+
+//==============================================================================
+// The texts in English, whose typeface has a bold face: black, and bold where
+// the screen asks for it, in its heading or the not-recognised line alone.
+class TextStyle : public ScreenTest, public ::testing::WithParamInterface<Screen>
+{
+protected:
+    static juce::String boldText(Screen screen)
+    {
+        switch (screen)
+        {
+            case Screen::language:   return text(8);
+            case Screen::notFound:   return printed(text(20), model);
+            case Screen::ready:      return printed(text(12), model);
+            case Screen::updating:   return printed(text(15), model);
+            case Screen::faultyFile:
+            case Screen::complete:
+            case Screen::error:      return {};
+        }
+
+        return {};
+    }
+
+    // The characters drawn in a font that the screen asked to be bold. The
+    // layout's blanks are not drawn: the other glyphs are, in layout order.
+    juce::String boldCharacters(const ui_test::RecordingRenderer& drawn) const
+    {
+        juce::String characters;
+        size_t next = 0;
+
+        for (const auto& glyph : component->getGlyphs())
+            if (! glyph.isWhitespace() && drawn.glyphs.at(next++).font.isBold())
+                characters += juce::String::charToString(glyph.getCharacter());
+
+        return characters;
+    }
+};
+
+TEST_P(TextStyle, IsBlackAndBoldOnlyInTheHeadingOrTheNotRecognisedLine)
+{
+    show(GetParam(), 0);
+    const auto painted = ui_test::render(screenWidth, screenHeight, [this](juce::Graphics& g) { component->paint(g); });
+    ASSERT_FALSE(painted->renderer.glyphs.empty());
+
+    for (const auto& glyph : painted->renderer.glyphs)
+        ASSERT_EQ(juce::Colours::black, glyph.fill.colour);
+
+    EXPECT_EQ(withoutBlanks(boldText(GetParam())), boldCharacters(painted->renderer));
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, TextStyle, everyScreen, screenName);
 
 //==============================================================================
 // A version v reads as v / 100, a point and v % 100 in two digits.

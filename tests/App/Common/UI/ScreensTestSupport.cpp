@@ -29,6 +29,11 @@ const juce::String& text(int index)
     return TxtLoader::getInstance()->getString((juce::uint32) index);
 }
 
+juce::String withoutBlanks(const juce::String& s)
+{
+    return s.removeCharacters(" \n");
+}
+
 //==============================================================================
 ScreenTest::ScreenTest()
     : previousFallback(juce::Font::getFallbackFontName()),
@@ -103,7 +108,7 @@ juce::Rectangle<float> ScreenTest::glyphBounds(int index) const
                                              << " of \"" << characters << "\"";
 
     // Past the block's every glyph but blanks, which line breaks may have dropped.
-    from = index + blockText.removeCharacters(" \n").length();
+    from = index + withoutBlanks(blockText).length();
     const auto start = glyphBounds(index).getTopLeft();
 
     if (std::abs(start.x - x) > 0.01f || std::abs(start.y - y) > 0.01f)

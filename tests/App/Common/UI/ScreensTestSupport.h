@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <ostream>
 #include <string>
 
 namespace uitest
@@ -23,9 +24,13 @@ constexpr int screenHeight = 156;
 enum class Screen { language, faultyFile, notFound, ready, updating, complete, error };
 
 const char* describe(Screen screen);
+inline void PrintTo(Screen screen, std::ostream* os) { *os << describe(screen); }
 
 // String n of the current language.
 const juce::String& text(int index);
+
+// Line breaks drop the blanks where they fall.
+juce::String withoutBlanks(const juce::String& s);
 
 // A printf-style template in UTF-8, filled in as the C library does.
 template <typename... Args>

@@ -5,6 +5,7 @@
 #include "HID_Config_Utilities.h"
 
 #include <atomic>
+#include <cstddef>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -310,7 +311,8 @@ TEST_F(ScoringSearch, ATiedScoreGoesToTheEarlierDeviceAndTheVendorBreaksTheTie)
 
 //==============================================================================
 // Faults guarded against: a record that changes on its way through a file, is
-// read past its end, or applied to the wrong device.
+// read past its end or completed with anything but zeros when short, or applied
+// to the wrong device.
 
 class ElementRecords : public ElementConfiguration
 {
@@ -353,18 +355,23 @@ TEST_F(ElementRecords, ARecordComesBackThroughAFileAndRestoresTheSaturation)
     EXPECT_EQ(IOHIDElement_GetCalibrationSaturationMax(axis), 900);
 }
 
-TEST_F(ElementRecords, ARecordReadShortFindsNothing)
+TEST_F(ElementRecords, AShortRecordReadsItsMissingEndAsZeros)
 {
+    IOHIDElement_SetCalibrationSaturationMin(axis, 10);
+    IOHIDElement_SetCalibrationSaturationMax(axis, 900);
     HIDSaveElementConfig(file, device, axis, 5);
     std::rewind(file);
     char bytes[44];
     ASSERT_EQ(std::fread(bytes, 1, sizeof bytes, file), 44u);
     FILE* shortFile = std::tmpfile();
-    std::fwrite(bytes, 1, 20, shortFile);
+    // Cut after the element's usage: the saturation range and the cookie are missing.
+    std::fwrite(bytes, 1, offsetof(ElementConfigRecord, minReport), shortFile);
     std::rewind(shortFile);
     EXPECT_EQ(HIDRestoreElementConfig(shortFile, &foundDevice, &foundElement), 5);
-    EXPECT_EQ(foundDevice, nullptr) << "the location, read as 0, names no device";
-    EXPECT_EQ(foundElement, nullptr);
+    EXPECT_EQ(foundDevice, device);
+    EXPECT_EQ(foundElement, axis) << "cookie 0 names no element, so its usage finds it";
+    EXPECT_EQ(IOHIDElement_GetCalibrationSaturationMin(axis), 0);
+    EXPECT_EQ(IOHIDElement_GetCalibrationSaturationMax(axis), 0);
     std::fclose(shortFile);
 }
 
