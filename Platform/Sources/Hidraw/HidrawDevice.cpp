@@ -31,6 +31,7 @@ std::shared_ptr<DeviceChannel> HidrawDevice::open(IOReturn& result)
     }
     int error = 0;
     auto channel = HidrawChannel::open(info.devnode, vanished, error);
+    lastOpenFailed = channel == nullptr;
     if (channel == nullptr)
     {
         reportOpenFailure(error);
@@ -61,6 +62,12 @@ bool HidrawDevice::isGone() const
 {
     std::lock_guard guard(lock);
     return gone;
+}
+
+bool HidrawDevice::openFailed() const
+{
+    std::lock_guard guard(lock);
+    return lastOpenFailed;
 }
 
 // Most users meet this once: hidraw nodes belong to root until a udev rule

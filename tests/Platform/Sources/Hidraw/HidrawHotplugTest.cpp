@@ -1,11 +1,14 @@
 #include "HidrawTestSupport.h"
 
+#include "Sources/Hidraw/HidrawSource.h"
+
 #include <CoreFoundation/CoreFoundation.h>
 #include <Platform/RunLoop.h>
 
 #include <atomic>
 #include <cerrno>
 #include <mutex>
+#include <optional>
 #include <poll.h>
 #include <thread>
 
@@ -193,3 +196,48 @@ TEST_F(HidrawUnplugWhileOpen, UdevRemovalFirstRemovesTheDeviceOnce)
     EXPECT_EQ(callbacks.count(callbacks.deviceRemovedOn), 1u);
     EXPECT_FALSE(managerHas(*manager, device));
 }
+
+//==============================================================================
+// A controller plugged in as the program starts may be listed before udev has
+// applied its access rule, and then never be opened: it must be taken when
+// udev announces it ("add"), or announces it again ("change", the rule triggered).
+TEST_F(HidrawHotplug, ADeviceUdevHasNotFinishedWithIsListedOnlyOnceItIsAnnounced)
+{
+    auto& controller = testbed->plugIn(controllerOnPort("3"));
+    // No device in the emulated /sys has udev's database entry: none counts as finished.
+    using platform::hidraw::UdevContext;
+    platform::setDefaultDeviceSource(
+        std::make_shared<platform::hidraw::HidrawSource>(UdevContext::create(UdevContext::Listing::initializedOnly)));
+    OpenManager manager;
+    IOHIDManagerScheduleWithRunLoop(manager.get(), CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+    EXPECT_TRUE(manager.devices().empty()) << "listed before udev finished with it";
+
+    testbed->announceAgain(controller, "add");
+    EXPECT_TRUE(runUntil([&] { return manager.deviceWith("LocationID", 0x01300000) != nullptr; }));
+    IOHIDManagerUnscheduleFromRunLoop(manager.get(), CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+}
+
+TEST_F(HidrawHotplug, ANodeThatWasRefusedIsOpenedWhenUdevAnnouncesItAgain)
+{
+    auto& controller = testbed->plugIn(controllerOnPort("4"));
+    std::optional<OpenManager> manager;
+    {
+        ScopedAccessDenial denial(controller);
+        manager.emplace();
+    }
+    Callbacks callbacks;
+    IOHIDManagerRegisterDeviceMatchingCallback(manager->get(), &Callbacks::matched, &callbacks);
+    IOHIDManagerRegisterDeviceRemovalCallback(manager->get(), &Callbacks::removed, &callbacks);
+    IOHIDManagerScheduleWithRunLoop(manager->get(), CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+    ASSERT_TRUE(runUntil([&] { return callbacks.count(callbacks.matchedOn) == 1; }));
+
+    testbed->announceAgain(controller, "change");
+    EXPECT_TRUE(runUntil([&] { return callbacks.count(callbacks.matchedOn) == 2; }));
+    IOHIDManagerUnscheduleFromRunLoop(manager->get(), CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+    EXPECT_EQ(callbacks.count(callbacks.removedOn), 1u) << "the refused device object must leave";
+    IOHIDDeviceRef device = manager->deviceWith("LocationID", 0x01400000);
+    ASSERT_NE(device, nullptr);
+    const uint8_t report[64] = {};
+    EXPECT_EQ(IOHIDDeviceSetReport(device, kIOHIDReportTypeOutput, 0, report, 64), kIOReturnSuccess);
+}
+
