@@ -1,5 +1,6 @@
 #include "HidrawTestSupport.h"
 
+#include "Sources/Hidraw/HidrawChannel.h"
 #include "Sources/Hidraw/HidrawSource.h"
 
 #include <CoreFoundation/CoreFoundation.h>
@@ -241,3 +242,24 @@ TEST_F(HidrawHotplug, ANodeThatWasRefusedIsOpenedWhenUdevAnnouncesItAgain)
     EXPECT_EQ(IOHIDDeviceSetReport(device, kIOHIDReportTypeOutput, 0, report, 64), kIOReturnSuccess);
 }
 
+// Nobody may be left to close the channel (its source released): it must stop
+// watching a failed node itself, or the node's endless readiness spins the run loop.
+TEST_F(HidrawHotplug, AChannelWhoseNodeFailedStopsWatchingIt)
+{
+    auto& controller = testbed->plugIn(controllerOnPort("5"));
+    int vanishings = 0;
+    int error = 0;
+    const auto channel = platform::hidraw::HidrawChannel::open(controller.devnode(), [&] { ++vanishings; }, error);
+    ASSERT_NE(channel, nullptr) << "errno " << error;
+    CFRunLoopRef runLoop = CFRunLoopGetCurrent();
+    channel->startInput(runLoop, [](const uint8_t*, size_t) {});
+
+    controller.failNode(EIO);
+    ASSERT_TRUE(runUntil([&] { return vanishings > 0; }));
+    for (int pass = 0; pass < 10; ++pass)
+        platform::runLoopDispatch(runLoop);
+
+    EXPECT_EQ(vanishings, 1);
+    pollfd work { platform::runLoopDescriptor(runLoop), POLLIN, 0 };
+    EXPECT_EQ(poll(&work, 1, 0), 0) << "the run loop still has work to do";
+}
