@@ -80,12 +80,15 @@ private:
     int fd;
 };
 
+// Nothing when the file is there but cannot be read whole; empty when it is missing.
 std::optional<std::string> readWhole(const std::string& path)
 {
     // Non-blocking, so that a FIFO in the file's place cannot hang the open.
     FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (file.get() < 0)
+        return errno == ENOENT ? std::optional<std::string>(std::string()) : std::nullopt;
     struct stat status {};
-    if (file.get() < 0 || fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_size > largestFile)
+    if (fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_size > largestFile)
         return std::nullopt;
     std::string contents(static_cast<size_t>(status.st_size), '\0');
     size_t done = 0;
@@ -94,7 +97,10 @@ std::optional<std::string> readWhole(const std::string& path)
         const ssize_t count = ::read(file.get(), contents.data() + done, contents.size() - done);
         if (count < 0 && errno == EINTR)
             continue;
-        if (count <= 0)
+        if (count < 0)
+            return std::nullopt;
+        // Shortened by another writer meanwhile: what is there is the file.
+        if (count == 0)
             break;
         done += static_cast<size_t>(count);
     }
@@ -175,6 +181,8 @@ Retained<CFMutableDictionaryRef> readPreferences(const std::string& path)
 {
     const auto contents = readWhole(path);
     if (!contents)
+        return {};
+    if (contents->empty())
         return emptyDictionary();
     const auto data = Retained<CFDataRef>::adopt(CFDataCreate(
         kCFAllocatorDefault, reinterpret_cast<const UInt8*>(contents->data()), static_cast<CFIndex>(contents->size())));

@@ -21,8 +21,10 @@ namespace platform::preferences
 // longer than 242 bytes) or no home directory can be found.
 std::optional<std::string> fileFor(const std::string& applicationID);
 
-// The file's dictionary; an empty one when the file is missing, unreadable,
-// larger than 16 MiB or not a dictionary. May throw std::bad_alloc.
+// The file's dictionary; an empty one when the file is missing or holds no
+// dictionary. Null when it is there but cannot be read whole (no permission, a
+// read error, larger than 16 MiB, not a regular file): taken as empty, its keys
+// would be lost by the next write. May throw std::bad_alloc.
 Retained<CFMutableDictionaryRef> readPreferences(const std::string& path);
 
 // Replaces the file with the dictionary's XML form, making its directory when

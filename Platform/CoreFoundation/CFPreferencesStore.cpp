@@ -40,7 +40,10 @@ public:
     {
         if (!file)
             return false;
-        stored = readPreferences(*file);
+        auto current = readPreferences(*file);
+        if (!current)
+            return false;
+        stored = std::move(current);
         for (const auto& [text, change] : changes)
         {
             if (change.value)
@@ -68,9 +71,12 @@ private:
     {
         if (stored)
             return;
-        stored = file ? readPreferences(*file)
-                      : Retained<CFMutableDictionaryRef>::adopt(CFDictionaryCreateMutable(
-                          kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks));
+        if (file)
+            stored = readPreferences(*file);
+        // A file that cannot be read answers as an empty one; only a write must not take it for one.
+        if (!stored)
+            stored = Retained<CFMutableDictionaryRef>::adopt(CFDictionaryCreateMutable(
+                kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks));
         if (!stored)
             throw std::bad_alloc();
     }
@@ -115,7 +121,7 @@ Retained<CFPropertyListRef> copyValue(const std::string& applicationID, CFString
 
 void setValue(const std::string& applicationID, CFStringRef key, CFPropertyListRef value)
 {
-    if (value != nullptr && !plist::writeXML(value))
+    if (!plist::writeXML(key) || (value != nullptr && !plist::writeXML(value)))
         return;
     std::lock_guard<std::mutex> guard(domains().lock);
     domainFor(applicationID).set(key, value);

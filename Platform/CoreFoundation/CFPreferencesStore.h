@@ -18,12 +18,13 @@ namespace platform::preferences
 // The value of key in the application's preferences, or null. May throw std::bad_alloc.
 Retained<CFPropertyListRef> copyValue(const std::string& applicationID, CFStringRef key);
 // Sets the value (null removes the key) until the application synchronises.
-// A value that cannot be written to a property-list file is ignored, so that it
-// can never make the whole file fail. May throw std::bad_alloc.
+// A key or value that cannot be written to a property-list file is ignored, so
+// that it can never make the whole file fail. May throw std::bad_alloc.
 void setValue(const std::string& applicationID, CFStringRef key, CFPropertyListRef value);
 // Writes the application's changes, when it has any, and reads in what others
-// wrote. False when the application's preferences have no file or it cannot be
-// written; the changes are then kept for the next try. May throw std::bad_alloc.
+// wrote. False when the application's preferences have no file, or it is there
+// but cannot be read, or it cannot be written; the file is then left as it was
+// and the changes are kept for the next try. May throw std::bad_alloc.
 bool synchronize(const std::string& applicationID);
 
 } // namespace platform::preferences

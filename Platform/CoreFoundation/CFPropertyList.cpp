@@ -8,11 +8,13 @@
 
 #include <libxml/parser.h>
 #include <libxml/tree.h>
+#include <libxml/xmlerror.h>
 
 #include <climits>
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <string>
 
 using platform::Retained;
@@ -26,6 +28,12 @@ struct DocumentDeleter
     void operator()(xmlDoc* document) const { xmlFreeDoc(document); }
 };
 using Document = std::unique_ptr<xmlDoc, DocumentDeleter>;
+
+struct ParserContextDeleter
+{
+    void operator()(xmlParserCtxt* context) const { xmlFreeParserCtxt(context); }
+};
+using ParserContext = std::unique_ptr<xmlParserCtxt, ParserContextDeleter>;
 
 bool isNamed(const xmlNode* node, const char* name)
 {
@@ -248,18 +256,58 @@ private:
     std::string why;
 };
 
-Document parseXML(CFDataRef xmlData)
+// Keeps the first of a parse's errors, which says best what went wrong. The
+// context's _private holds the parse's message.
+void keepFirstError(void* parser, xmlErrorPtr error)
+{
+    auto& message = *static_cast<std::string*>(static_cast<xmlParserCtxt*>(parser)->_private);
+    if (message.empty() && error != nullptr && error->message != nullptr)
+        message.assign(error->message, std::strcspn(error->message, "\n"));
+}
+
+// libxml2 raises some errors (a failed encoding conversion) without a parser
+// context, to the thread's handler, which prints them unless one is set: while
+// a parse runs, it is pointed at that parse.
+class ThreadErrorsToParse
+{
+public:
+    explicit ThreadErrorsToParse(xmlParserCtxt* parser)
+        : savedHandler(xmlStructuredError), savedContext(xmlStructuredErrorContext)
+    {
+        xmlSetStructuredErrorFunc(parser, keepFirstError);
+    }
+    ~ThreadErrorsToParse() { xmlSetStructuredErrorFunc(savedContext, savedHandler); }
+    ThreadErrorsToParse(const ThreadErrorsToParse&) = delete;
+    ThreadErrorsToParse& operator=(const ThreadErrorsToParse&) = delete;
+
+private:
+    const xmlStructuredErrorFunc savedHandler;
+    void* const savedContext;
+};
+
+// Null when the data is no well-formed XML, with libxml2's reason in fault.
+Document parseXML(CFDataRef xmlData, std::string& fault)
 {
     static std::once_flag initialised;
     std::call_once(initialised, [] { xmlInitParser(); });
 
     const CFIndex length = CFDataGetLength(xmlData);
     if (length > INT_MAX)
+    {
+        fault = "larger than 2 GiB";
         return nullptr;
-    // No network, no DTD, no entity substitution, and no messages on the console.
+    }
+    ParserContext parser(xmlNewParserCtxt());
+    if (parser == nullptr)
+        throw std::bad_alloc();
+    // Errors go to the parse, never to the console.
+    parser->_private = &fault;
+    parser->sax->serror = keepFirstError;
+    // No network, no DTD, no entity substitution.
     const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_NOCDATA;
-    return Document(xmlReadMemory(reinterpret_cast<const char*>(CFDataGetBytePtr(xmlData)), static_cast<int>(length),
-                                  nullptr, nullptr, options));
+    ThreadErrorsToParse routed(parser.get());
+    return Document(xmlCtxtReadMemory(parser.get(), reinterpret_cast<const char*>(CFDataGetBytePtr(xmlData)),
+                                      static_cast<int>(length), nullptr, nullptr, options));
 }
 
 void report(CFStringRef* errorString, const std::string& fault)
@@ -270,10 +318,11 @@ void report(CFStringRef* errorString, const std::string& fault)
 
 CFPropertyListRef createFromXML(CFDataRef xmlData, CFOptionFlags mutabilityOption, CFStringRef* errorString)
 {
-    const auto document = parseXML(xmlData);
+    std::string fault;
+    const auto document = parseXML(xmlData, fault);
     if (document == nullptr)
     {
-        report(errorString, "not well-formed XML");
+        report(errorString, fault.empty() ? "not well-formed XML" : "not well-formed XML: " + fault);
         return nullptr;
     }
     PropertyListReader reader(mutabilityOption);

@@ -331,22 +331,31 @@ void HIDDevice::postRemovalIfDue()
 
 void HIDDevice::deliverRemoval(CFRunLoopRef postedTo)
 {
-    RemovalCallback target;
-    IOHIDDeviceRef sender;
     bool movedMeanwhile;
     {
         std::lock_guard<std::mutex> guard(stateLock);
         removalPosted = false;
-        if (removalDelivered)
-            return;
-        movedMeanwhile = runLoop.get() != postedTo;
-        target = movedMeanwhile ? RemovalCallback {} : removalCallback;
-        sender = owner;
-        removalDelivered = target.function != nullptr;
+        movedMeanwhile = !removalDelivered && runLoop.get() != postedTo;
     }
     if (movedMeanwhile)
         postRemovalIfDue();
-    else if (target.function != nullptr)
+    else
+        deliverRemovalOn(postedTo);
+}
+
+void HIDDevice::deliverRemovalOn(CFRunLoopRef current)
+{
+    RemovalCallback target;
+    IOHIDDeviceRef sender;
+    {
+        std::lock_guard<std::mutex> guard(stateLock);
+        if (!removed || removalDelivered || runLoop.get() != current || owner == nullptr)
+            return;
+        target = removalCallback;
+        sender = owner;
+        removalDelivered = target.function != nullptr;
+    }
+    if (target.function != nullptr)
         target.function(target.context, kIOReturnSuccess, sender);
 }
 

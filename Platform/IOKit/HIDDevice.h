@@ -68,6 +68,10 @@ public:
 
     // The source lost the device: no more reports, and the removal callback is due.
     void markRemoved();
+    // Makes the removal callback now if it is due on runLoop, the current
+    // thread's: the manager calls it where the removal falls among its events,
+    // so that nothing that happened later is told first.
+    void deliverRemovalOn(CFRunLoopRef runLoop);
     // The CF object is being destroyed: nothing may call back with it any more.
     void ownerGone();
 

@@ -163,13 +163,15 @@ void HIDManager::deviceRemoved(const std::shared_ptr<SourceDevice>& sourceDevice
     auto member = findMember(sourceDevice.get());
     if (member == nullptr)
         return;
+    // Marked first: once the event is queued, its delivery may run on another
+    // thread and must find the device's removal callback due.
+    deviceObject(member->device.get())->markRemoved();
     {
         std::lock_guard<std::mutex> guard(stateLock);
         members.erase(std::find(members.begin(), members.end(), member));
         member->gone = true;
         events.push_back({ false, member });
     }
-    deviceObject(member->device.get())->markRemoved();
     postEventsIfDue();
 }
 
@@ -244,7 +246,13 @@ void HIDManager::deliverEvents(CFRunLoopRef postedTo)
     Delivery delivery;
     while (takeDelivery(postedTo, delivery))
     {
-        delivery.callback.function(delivery.callback.context, kIOReturnSuccess, delivery.sender, delivery.device.get());
+        // The device posted its removal callback on its own: made here, it
+        // comes before any arrival queued after it.
+        if (delivery.removal)
+            deviceObject(delivery.device.get())->deliverRemovalOn(postedTo);
+        if (delivery.callback.function != nullptr)
+            delivery.callback.function(delivery.callback.context, kIOReturnSuccess, delivery.sender,
+                                       delivery.device.get());
         delivery = {};
     }
     // Rescheduled meanwhile: the rest goes to the new run loop.
@@ -265,11 +273,12 @@ bool HIDManager::takeDelivery(CFRunLoopRef postedTo, Delivery& delivery)
         const bool arrival = finished.back().arrival;
         const Callback callback = arrival ? matchingCallback : removalCallback;
         // A device that left before its arrival was told is never told of; its removal neither.
-        const bool due = arrival ? !member.gone && !member.announced : member.announced;
-        if (!due || callback.function == nullptr)
+        const bool due = (arrival ? !member.gone && !member.announced : member.announced)
+                         && callback.function != nullptr;
+        if (!due && arrival)
             continue;
         member.announced = member.announced || arrival;
-        delivery = { callback, member.device, owner };
+        delivery = { due ? callback : Callback {}, member.device, owner, !arrival };
         return true;
     }
     return false;

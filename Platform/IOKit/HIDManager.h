@@ -68,12 +68,15 @@ private:
         void* context = nullptr;
     };
 
-    // One callback to make, with the device it tells of kept alive until it returned.
+    // One event to tell, with the device it tells of kept alive until its
+    // callbacks returned. A removal is told to the device's own removal
+    // callback too, also when the manager has no callback due for it.
     struct Delivery
     {
         Callback callback;
         Retained<IOHIDDeviceRef> device;
         IOHIDManagerRef sender = nullptr;
+        bool removal = false;
     };
 
     std::shared_ptr<Member> findMember(const SourceDevice* source) const;

@@ -88,14 +88,22 @@ void HidrawChannel::readReport(Reader& activeReader, uint32_t events)
             activeReader.handler(activeReader.buffer.data(), length);
             break;
         case HidrawNode::ReadStatus::gone:
-            onVanish();
+            nodeGone();
             break;
         case HidrawNode::ReadStatus::none:
             // A hung-up node has nothing left to read and never will have.
             if ((events & (EPOLLHUP | EPOLLERR)) != 0)
-                onVanish();
+                nodeGone();
             break;
     }
+}
+
+// A failed node stays ready for good: watched on, it would spin the run loop
+// whether or not anybody is left to close the channel.
+void HidrawChannel::nodeGone()
+{
+    stopInput();
+    onVanish();
 }
 
 IOReturn HidrawChannel::setReport(IOHIDReportType type, uint32_t reportID, const uint8_t* bytes, size_t length)

@@ -40,6 +40,7 @@ private:
     HidrawChannel(const std::string& devnode, VanishHandler onVanish);
     void stopInputLocked();
     void readReport(Reader& reader, uint32_t events);
+    void nodeGone();
 
     HidrawNode node;
     const VanishHandler onVanish;

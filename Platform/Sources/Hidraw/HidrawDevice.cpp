@@ -30,6 +30,7 @@ std::shared_ptr<DeviceChannel> HidrawDevice::open(IOReturn& result)
     }
     int error = 0;
     auto channel = HidrawChannel::open(info.devnode, vanished, error);
+    lastOpenFailed = channel == nullptr;
     if (channel == nullptr)
     {
         reportOpenFailure(info, error);
@@ -60,6 +61,12 @@ bool HidrawDevice::isGone() const
 {
     std::lock_guard guard(lock);
     return gone;
+}
+
+bool HidrawDevice::openFailed() const
+{
+    std::lock_guard guard(lock);
+    return lastOpenFailed;
 }
 
 } // namespace platform::hidraw

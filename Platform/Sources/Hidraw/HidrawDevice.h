@@ -32,6 +32,8 @@ public:
     // The device has gone: its channels close, and opening fails from now on.
     void markGone();
     bool isGone() const;
+    // The last attempt to open the node failed (typically before udev's access rule applied).
+    bool openFailed() const;
 
 private:
     const DeviceInfo info;
@@ -40,6 +42,7 @@ private:
 
     mutable std::mutex lock;
     bool gone = false;
+    bool lastOpenFailed = false;
     std::vector<std::weak_ptr<HidrawChannel>> channels;
 };
 

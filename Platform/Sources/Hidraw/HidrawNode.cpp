@@ -60,10 +60,10 @@ HidrawNode::ReadStatus HidrawNode::read(uint8_t* buffer, size_t capacity, size_t
 
 IOReturn HidrawNode::write(uint8_t reportID, const uint8_t* data, size_t length)
 {
-    std::vector<uint8_t> report(length + 1);
-    report[0] = reportID;
+    const size_t prefix = reportID == 0 ? 1 : 0;
+    std::vector<uint8_t> report(prefix + length);
     if (length > 0)
-        std::memcpy(report.data() + 1, data, length);
+        std::memcpy(report.data() + prefix, data, length);
 
     std::shared_lock lock(mutex);
     if (fd < 0)

@@ -40,7 +40,9 @@ public:
     };
     ReadStatus read(uint8_t* buffer, size_t capacity, size_t& length);
 
-    // One write of the report ID byte followed by the data, as hidraw takes it.
+    // One write, as hidraw takes it: the report ID byte first. A numbered
+    // report already begins with it and is written as given; an unnumbered
+    // one (ID 0) gets a 0 byte in front.
     IOReturn write(uint8_t reportID, const uint8_t* data, size_t length);
 
 private:

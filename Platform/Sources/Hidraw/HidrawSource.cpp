@@ -72,13 +72,26 @@ std::shared_ptr<HidrawDevice> HidrawSource::makeDevice(DeviceInfo info)
 
 std::shared_ptr<HidrawDevice> HidrawSource::deviceArrived(DeviceInfo info)
 {
-    std::lock_guard guard(lock);
-    if (vanished.count(info.syspath) != 0)
-        return nullptr;
-    auto& device = present[info.syspath];
-    if (device == nullptr)
-        device = makeDevice(std::move(info));
-    return device;
+    std::shared_ptr<HidrawDevice> arrived;
+    std::shared_ptr<HidrawDevice> refused;
+    std::vector<std::shared_ptr<HidrawSubscription>> subscribers;
+    {
+        std::lock_guard guard(lock);
+        if (vanished.count(info.syspath) != 0)
+            return nullptr;
+        auto& device = present[info.syspath];
+        if (device != nullptr && device->openFailed())
+        {
+            refused = std::move(device);
+            subscribers = allSubscriptions();
+        }
+        if (device == nullptr)
+            device = makeDevice(std::move(info));
+        arrived = device;
+    }
+    if (refused != nullptr)
+        markRemoved(refused, subscribers);
+    return arrived;
 }
 
 void HidrawSource::retire(const std::string& syspath, Reason reason)

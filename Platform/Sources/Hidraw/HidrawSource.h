@@ -31,7 +31,8 @@ public:
 
     // The device object for an arrival: the one already present under its
     // syspath, a new one, or null while its open node has failed and udev has
-    // not yet said it is gone.
+    // not yet said it is gone. A present device whose node could not be opened
+    // is retired and replaced by a new one, which the managers open afresh.
     std::shared_ptr<HidrawDevice> deviceArrived(DeviceInfo info);
 
     enum class Reason

@@ -115,6 +115,7 @@ void HidrawSubscription::receiveEvents()
 
 void HidrawSubscription::announce(const std::shared_ptr<HidrawDevice>& device)
 {
+    forgetReplaced(*device);
     {
         std::lock_guard guard(lock);
         if (device->isGone() || ! known.emplace(device->syspath(), device).second)
@@ -122,6 +123,21 @@ void HidrawSubscription::announce(const std::shared_ptr<HidrawDevice>& device)
     }
     if (auto subscriber = listener.lock())
         subscriber->deviceArrived(device);
+}
+
+// A device retired for a new one under its syspath leaves before the new one
+// arrives, though its removal, posted, would come later.
+void HidrawSubscription::forgetReplaced(const HidrawDevice& device)
+{
+    std::shared_ptr<HidrawDevice> replaced;
+    {
+        std::lock_guard guard(lock);
+        const auto found = known.find(device.syspath());
+        if (found == known.end() || found->second.get() == &device || ! found->second->isGone())
+            return;
+        replaced = found->second;
+    }
+    forget(replaced->syspath(), replaced.get());
 }
 
 // onlyThis: forget the device only if it is still the one known under its syspath.

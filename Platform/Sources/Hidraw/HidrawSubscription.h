@@ -42,6 +42,7 @@ public:
 private:
     void receiveEvents();
     void announce(const std::shared_ptr<HidrawDevice>& device);
+    void forgetReplaced(const HidrawDevice& device);
     void forget(const std::string& syspath, const HidrawDevice* onlyThis);
     void postPendingRemovals();
     void unwatch();

@@ -1,5 +1,7 @@
 #include "HidrawUdevContext.h"
 
+#include <unistd.h>
+
 namespace platform::hidraw
 {
 
@@ -8,7 +10,9 @@ namespace
 std::optional<UdevEvent::Action> actionOf(udev_device* device)
 {
     const std::string action = udev_device_get_action(device) != nullptr ? udev_device_get_action(device) : "";
-    if (action == "add")
+    // udev announces a device again with "change" when its rules run once more
+    // (a rule installed and triggered): a node refused before may open now.
+    if (action == "add" || action == "change")
         return UdevEvent::Action::added;
     if (action == "remove")
         return UdevEvent::Action::removed;
@@ -16,15 +20,22 @@ std::optional<UdevEvent::Action> actionOf(udev_device* device)
 }
 } // namespace
 
-std::shared_ptr<UdevContext> UdevContext::create()
+UdevContext::Listing UdevContext::systemListing()
+{
+    return ::access("/run/udev/data", F_OK) == 0 ? Listing::initializedOnly : Listing::all;
+}
+
+std::shared_ptr<UdevContext> UdevContext::create(Listing listing)
 {
     UdevPtr context(udev_new());
     if (context == nullptr)
         return nullptr;
-    return std::shared_ptr<UdevContext>(new UdevContext(std::move(context)));
+    return std::shared_ptr<UdevContext>(new UdevContext(std::move(context), listing));
 }
 
-UdevContext::UdevContext(UdevPtr context) : udevContext(std::move(context)) {}
+UdevContext::UdevContext(UdevPtr context, Listing deviceListing) : listing(deviceListing), udevContext(std::move(context))
+{
+}
 
 std::vector<DeviceInfo> UdevContext::enumerateDevices()
 {
@@ -34,6 +45,10 @@ std::vector<DeviceInfo> UdevContext::enumerateDevices()
     if (enumeration == nullptr)
         return devices;
     udev_enumerate_add_match_subsystem(enumeration.get(), "hidraw");
+    // A device udev is still working on may not have its access rule applied
+    // yet; its "add" comes once udev is done.
+    if (listing == Listing::initializedOnly)
+        udev_enumerate_add_match_is_initialized(enumeration.get());
     udev_enumerate_scan_devices(enumeration.get());
 
     udev_list_entry* entry = nullptr;

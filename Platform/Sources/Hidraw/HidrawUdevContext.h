@@ -16,6 +16,7 @@ namespace platform::hidraw
 
 struct UdevEvent
 {
+    // added: "add", or "change" for a device udev processed again.
     enum class Action { added, removed };
 
     Action action;
@@ -51,8 +52,18 @@ private:
 class UdevContext : public std::enable_shared_from_this<UdevContext>
 {
 public:
+    // Which devices enumeration lists.
+    enum class Listing
+    {
+        initializedOnly, // those udev has finished with: their access rules apply
+        all
+    };
+    // initializedOnly where udev keeps its database; without one (no udev
+    // running, or the emulated /sys of tests) no device would ever count as finished.
+    static Listing systemListing();
+
     // Null when libudev cannot make a context.
-    static std::shared_ptr<UdevContext> create();
+    static std::shared_ptr<UdevContext> create(Listing listing = systemListing());
 
     std::vector<DeviceInfo> enumerateDevices();
     // Null when the netlink socket cannot be opened (errno tells why).
@@ -60,8 +71,9 @@ public:
 
 private:
     friend class HidrawMonitor;
-    explicit UdevContext(UdevPtr context);
+    UdevContext(UdevPtr context, Listing listing);
 
+    const Listing listing;
     std::mutex lock;
     UdevPtr udevContext;
 };

@@ -30,12 +30,13 @@ extern const CFStringRef kCFPreferencesCurrentApplication;
 CFPropertyListRef CFPreferencesCopyAppValue(CFStringRef key, CFStringRef applicationID);
 
 // Sets the value of key (retained, not copied), or removes the key when value is
-// null. A value that a property list cannot hold (see the writer's limits: no
-// other types, no control characters in strings, nesting at most 100 deep) is
-// ignored.
+// null. A key or value that a property list cannot hold (see the writer's
+// limits: no other types, no control characters in strings, nesting at most 100
+// deep) is ignored.
 void CFPreferencesSetAppValue(CFStringRef key, CFPropertyListRef value, CFStringRef applicationID);
 
 // Writes the application's changes to its file, when there are any, and takes
 // in what other processes wrote there meanwhile. False when the preferences have
-// no file or it cannot be written; the changes then stay for the next call.
+// no file, or it is there but cannot be read (it is then left as it was), or it
+// cannot be written; the changes then stay for the next call.
 Boolean CFPreferencesAppSynchronize(CFStringRef applicationID);

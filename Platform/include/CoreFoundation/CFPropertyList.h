@@ -25,6 +25,6 @@ enum : CFPropertyListMutabilityOptions
 // where a value is expected, an out-of-range number. Then, when errorString is
 // not null, *errorString receives a new description of the fault, which the
 // caller releases (on success it becomes null). No DTD or other file is ever
-// loaded. Any thread.
+// loaded, and nothing is printed. Any thread.
 CFPropertyListRef CFPropertyListCreateFromXMLData(CFAllocatorRef allocator, CFDataRef xmlData,
                                                   CFOptionFlags mutabilityOption, CFStringRef* errorString);

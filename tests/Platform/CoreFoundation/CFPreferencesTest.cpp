@@ -429,9 +429,33 @@ TEST_F(StoredPreferencesTest, AFileThatIsNoPropertyListReadsEmptyAndIsReplacedOn
     CFRelease(stored);
 }
 
-// One bad value must not make every later write of the application fail.
-TEST_F(StoredPreferencesTest, ValuesAFileCannotHoldAreIgnored)
+// Only a missing file is empty: taken as empty, one that is there but cannot
+// be read would lose its keys to the next write.
+TEST_F(StoredPreferencesTest, AFileThatCannotBeReadFailsTheSynchronizeAndStaysAsItWas)
 {
+    set("keepme", kCFBooleanTrue);
+    set("other", kCFBooleanFalse);
+    ASSERT_TRUE(CFPreferencesAppSynchronize(application));
+    // Over the size limit, the file is not read at all.
+    fs::resize_file(fileOf(), 16 * 1024 * 1024 + 1);
+    const auto unreadable = contentsOf(fileOf());
+
+    set("new", kCFBooleanTrue);
+    EXPECT_FALSE(CFPreferencesAppSynchronize(application));
+    EXPECT_TRUE(contentsOf(fileOf()) == unreadable) << "the file was replaced";
+
+    // A link to itself fails to open (ELOOP) as an unreadable file does (EACCES, not for root).
+    fs::remove(fileOf());
+    fs::create_symlink(fileOf().filename(), fileOf());
+    EXPECT_FALSE(CFPreferencesAppSynchronize(application));
+    EXPECT_TRUE(fs::is_symlink(fileOf())) << "the file was replaced";
+}
+
+// One bad key or value must not make every later write of the application fail.
+TEST_F(StoredPreferencesTest, KeysAndValuesAFileCannotHoldAreIgnored)
+{
+    set("control \x01 key", kCFBooleanTrue);
+    EXPECT_EQ(valueOf("control \x01 key"), "(null)");
     set("key", kCFBooleanTrue);
     const auto control = string("bell \a");
     set("key", control);

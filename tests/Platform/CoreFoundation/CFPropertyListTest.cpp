@@ -199,6 +199,23 @@ TEST(CFPropertyListRefusal, EntitiesAreNeitherExpandedNorLoaded)
     EXPECT_EQ(parse(external), nullptr);
 }
 
+// A byte outside the declared encoding: libxml2 raises that error outside the
+// parse's own handlers, and must neither print it nor lose it.
+TEST(CFPropertyListRefusal, AnEncodingErrorIsReportedToTheCallerAndNotPrinted)
+{
+    const std::string xml = "<?xml version=\"1.0\" encoding=\"EUC-JP\"?><plist><string>\xff\xff</string></plist>";
+    CFDataRef data = CFDataCreate(kCFAllocatorDefault, reinterpret_cast<const UInt8*>(xml.data()),
+                                  static_cast<CFIndex>(xml.size()));
+    CFStringRef error = nullptr;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(CFPropertyListCreateFromXMLData(kCFAllocatorDefault, data, kCFPropertyListImmutable, &error), nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_NE(textOf(error).find("conversion failed"), std::string::npos) << textOf(error);
+    if (error != nullptr)
+        CFRelease(error);
+    CFRelease(data);
+}
+
 TEST(CFPropertyListRefusal, DeepNestingEndsInNullRatherThanAStackOverflow)
 {
     std::string body;

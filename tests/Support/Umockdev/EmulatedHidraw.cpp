@@ -298,6 +298,11 @@ void HidrawTestbed::unplug(EmulatedHidraw& device, UnplugOrder order)
     device.closeFlushDescriptor();
 }
 
+void HidrawTestbed::announceAgain(const EmulatedHidraw& device, const char* action)
+{
+    umockdev_testbed_uevent(testbed, device.hidrawPath.c_str(), action);
+}
+
 void HidrawTestbed::unplugAll()
 {
     for (auto& device : devices)

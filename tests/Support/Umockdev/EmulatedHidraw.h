@@ -130,6 +130,9 @@ public:
     // but input queued from now on leaves the node polling readable.
     void unplug(EmulatedHidraw& device, UnplugOrder order = UnplugOrder::nodeFirst);
     void unplugAll();
+    // Sends udev's event for a device plugged in: "add", or "change" as when
+    // its rules are triggered again.
+    void announceAgain(const EmulatedHidraw& device, const char* action);
 
     std::string rootDir() const;
 

@@ -42,7 +42,9 @@ void IOHIDDeviceRegisterRemovalCallback(IOHIDDeviceRef device, IOHIDCallback cal
 void IOHIDDeviceRegisterInputReportCallback(IOHIDDeviceRef device, uint8_t* report, CFIndex reportLength,
                                             IOHIDReportCallback callback, void* context);
 
-// Sends one report and waits until the device took it. Any thread, also while
+// Sends one report and waits until the device took it. For a report ID other
+// than 0 the report begins with its ID and goes out as it is; for 0 it holds
+// the data alone. Any thread, also while
 // the device goes away on another. kIOReturnSuccess; kIOReturnNoDevice once
 // the device is gone; kIOReturnNotOpen when it is not open; kIOReturnBadArgument
 // for null arguments or a length of 0 or less; or the device's error.

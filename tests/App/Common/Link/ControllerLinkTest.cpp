@@ -69,6 +69,18 @@ bool ControllerLinkTest::awaitReports(const PluggedController& controller, size_
     return dispatchRunLoopUntil([&] { return controller.reportsReceived() >= count; });
 }
 
+void ControllerLinkTest::expectHeldAgainAfterOneRemoval(const PluggedController& controller)
+{
+    ASSERT_TRUE(dispatchRunLoopUntil([&] { return ! handler.removals.empty() && ! handler.matchings.empty(); }))
+        << handler.removals.size() << " removals, " << handler.matchings.size() << " matchings";
+    dispatchRunLoop();
+    EXPECT_EQ(handler.removals.size(), 1u);
+    EXPECT_EQ(handler.matchings.size(), 1u);
+    EXPECT_EQ(ctrl.getState(), HidAttached);
+    ASSERT_TRUE(sendFinish());
+    EXPECT_TRUE(awaitReports(controller, 1));
+}
+
 //==============================================================================
 // The application must find the controller, with its version, however it came.
 TEST_P(ControllerLinkTest, FindsAControllerAlreadyThereWithItsVersion)
@@ -157,6 +169,33 @@ TEST_P(ControllerLinkTest, AControllerThatUnplugsMidExchangeIsReportedRemoved)
     EXPECT_EQ(ctrl.getState(), HidNone);
     EXPECT_FALSE(sendFinish());
     EXPECT_EQ(controller.reportsReceived(), 4u);
+}
+
+//==============================================================================
+// A controller plugged back in must be taken whatever else waited for the run
+// loop: its removal has to reach the handle before the new arrival does.
+TEST_P(ControllerLinkTest, AReplugWhileAnotherArrivalWaitsIsTakenAgain)
+{
+    PluggedController& controller = plugIn();
+    start();
+
+    plugIn(0x01200000);
+    controller.transport->unplug();
+    controller.transport->plugIn();
+
+    expectHeldAgainAfterOneRemoval(controller);
+}
+
+// The application's start-up: the handle is made before the first dispatch.
+TEST_P(ControllerLinkTest, AReplugBeforeTheFirstDispatchIsTakenAgain)
+{
+    PluggedController& controller = plugIn();
+    ASSERT_TRUE(ctrl.initialize(&handler, 1));
+
+    controller.transport->unplug();
+    controller.transport->plugIn();
+
+    expectHeldAgainAfterOneRemoval(controller);
 }
 
 //==============================================================================

@@ -59,6 +59,9 @@ protected:
 
     // Dispatches until the controller has received this many reports.
     bool awaitReports(const PluggedController& controller, size_t count);
+    // After an unplug and a plug-in: one removal, one matching, and the
+    // controller held and reached again.
+    void expectHeldAgainAfterOneRemoval(const PluggedController& controller);
 
     HidCtrl ctrl;
     RecordingHidHandler handler { &ctrl };

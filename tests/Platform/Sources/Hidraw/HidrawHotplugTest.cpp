@@ -1,11 +1,15 @@
 #include "HidrawTestSupport.h"
 
+#include "Sources/Hidraw/HidrawChannel.h"
+#include "Sources/Hidraw/HidrawSource.h"
+
 #include <CoreFoundation/CoreFoundation.h>
 #include <Platform/RunLoop.h>
 
 #include <atomic>
 #include <cerrno>
 #include <mutex>
+#include <optional>
 #include <poll.h>
 #include <thread>
 
@@ -192,4 +196,70 @@ TEST_F(HidrawUnplugWhileOpen, UdevRemovalFirstRemovesTheDeviceOnce)
     EXPECT_EQ(callbacks.count(callbacks.removedOn), 1u);
     EXPECT_EQ(callbacks.count(callbacks.deviceRemovedOn), 1u);
     EXPECT_FALSE(managerHas(*manager, device));
+}
+
+//==============================================================================
+// A controller plugged in as the program starts may be listed before udev has
+// applied its access rule, and then never be opened: it must be taken when
+// udev announces it ("add"), or announces it again ("change", the rule triggered).
+TEST_F(HidrawHotplug, ADeviceUdevHasNotFinishedWithIsListedOnlyOnceItIsAnnounced)
+{
+    auto& controller = testbed->plugIn(controllerOnPort("3"));
+    // No device in the emulated /sys has udev's database entry: none counts as finished.
+    using platform::hidraw::UdevContext;
+    platform::setDefaultDeviceSource(
+        std::make_shared<platform::hidraw::HidrawSource>(UdevContext::create(UdevContext::Listing::initializedOnly)));
+    OpenManager manager;
+    IOHIDManagerScheduleWithRunLoop(manager.get(), CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+    EXPECT_TRUE(manager.devices().empty()) << "listed before udev finished with it";
+
+    testbed->announceAgain(controller, "add");
+    EXPECT_TRUE(runUntil([&] { return manager.deviceWith("LocationID", 0x01300000) != nullptr; }));
+    IOHIDManagerUnscheduleFromRunLoop(manager.get(), CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+}
+
+TEST_F(HidrawHotplug, ANodeThatWasRefusedIsOpenedWhenUdevAnnouncesItAgain)
+{
+    auto& controller = testbed->plugIn(controllerOnPort("4"));
+    std::optional<OpenManager> manager;
+    {
+        ScopedAccessDenial denial(controller);
+        manager.emplace();
+    }
+    Callbacks callbacks;
+    IOHIDManagerRegisterDeviceMatchingCallback(manager->get(), &Callbacks::matched, &callbacks);
+    IOHIDManagerRegisterDeviceRemovalCallback(manager->get(), &Callbacks::removed, &callbacks);
+    IOHIDManagerScheduleWithRunLoop(manager->get(), CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+    ASSERT_TRUE(runUntil([&] { return callbacks.count(callbacks.matchedOn) == 1; }));
+
+    testbed->announceAgain(controller, "change");
+    EXPECT_TRUE(runUntil([&] { return callbacks.count(callbacks.matchedOn) == 2; }));
+    IOHIDManagerUnscheduleFromRunLoop(manager->get(), CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+    EXPECT_EQ(callbacks.count(callbacks.removedOn), 1u) << "the refused device object must leave";
+    IOHIDDeviceRef device = manager->deviceWith("LocationID", 0x01400000);
+    ASSERT_NE(device, nullptr);
+    const uint8_t report[64] = {};
+    EXPECT_EQ(IOHIDDeviceSetReport(device, kIOHIDReportTypeOutput, 0, report, 64), kIOReturnSuccess);
+}
+
+// Nobody may be left to close the channel (its source released): it must stop
+// watching a failed node itself, or the node's endless readiness spins the run loop.
+TEST_F(HidrawHotplug, AChannelWhoseNodeFailedStopsWatchingIt)
+{
+    auto& controller = testbed->plugIn(controllerOnPort("5"));
+    int vanishings = 0;
+    int error = 0;
+    const auto channel = platform::hidraw::HidrawChannel::open(controller.devnode(), [&] { ++vanishings; }, error);
+    ASSERT_NE(channel, nullptr) << "errno " << error;
+    CFRunLoopRef runLoop = CFRunLoopGetCurrent();
+    channel->startInput(runLoop, [](const uint8_t*, size_t) {});
+
+    controller.failNode(EIO);
+    ASSERT_TRUE(runUntil([&] { return vanishings > 0; }));
+    for (int pass = 0; pass < 10; ++pass)
+        platform::runLoopDispatch(runLoop);
+
+    EXPECT_EQ(vanishings, 1);
+    pollfd work { platform::runLoopDescriptor(runLoop), POLLIN, 0 };
+    EXPECT_EQ(poll(&work, 1, 0), 0) << "the run loop still has work to do";
 }

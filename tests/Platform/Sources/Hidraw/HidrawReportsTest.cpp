@@ -116,18 +116,19 @@ TEST_F(HidrawReports, ALongReportNeverOverrunsTheBuffer)
         ASSERT_EQ(input.buffer[i], 0xEE) << "byte " << i << " behind the buffer";
 }
 
-// hidraw takes the report ID as the first byte of the one write.
+// hidraw takes the report ID as the first byte of the one write; a numbered
+// report comes to IOHIDDeviceSetReport led by its ID already.
 TEST_F(HidrawReports, OutputReportsReachTheDeviceByteExactWithTheirID)
 {
     openDevice(controllerOnPort("12"), 0x01C00000);
     const auto data = pattern(64, 0xF0);
+    const std::vector<uint8_t> numbered = { 0x05, 0xF0, 0xF1, 0xF2 };
 
     EXPECT_EQ(IOHIDDeviceSetReport(device, kIOHIDReportTypeOutput, 0, data.data(), 64), kIOReturnSuccess);
-    EXPECT_EQ(IOHIDDeviceSetReport(device, kIOHIDReportTypeOutput, 5, data.data(), 3), kIOReturnSuccess);
+    EXPECT_EQ(IOHIDDeviceSetReport(device, kIOHIDReportTypeOutput, 5, numbered.data(), 4), kIOReturnSuccess);
 
     std::vector<uint8_t> unnumbered = { 0x00 };
     unnumbered.insert(unnumbered.end(), data.begin(), data.end());
-    const std::vector<uint8_t> numbered = { 0x05, 0xF0, 0xF1, 0xF2 };
     EXPECT_EQ(controller->outputReports(), (std::vector<std::vector<uint8_t>> { unnumbered, numbered }));
 }
 
