@@ -79,7 +79,8 @@ public:
 protected:
     //==============================================================================
     /** How long the update sequence waits. The program never changes them; tests
-        shorten them so that a time-out costs less than the controller's allowance.
+        shorten them so that a time-out costs less than the controller's allowance,
+        or lengthen them so that only a wake-up ends a wait in time.
     */
     struct UpdateTimeouts
     {
