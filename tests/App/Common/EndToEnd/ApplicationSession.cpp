@@ -205,6 +205,12 @@ bool ApplicationSession::chooseLanguage(int index) const
     return x.findWindows("^menu$").empty();
 }
 
+void ApplicationSession::requestQuit() const
+{
+    if (process != nullptr)
+        process->requestQuit();
+}
+
 int ApplicationSession::waitForExit()
 {
     return process != nullptr ? process->waitForExit() : -1;
