@@ -7,8 +7,15 @@ namespace
 constexpr juce::uint32 messageMagic = 0x4b565831; // "KVX1"
 constexpr int sendTimeoutMs = 2000;
 
-juce::String getPerUserName (const juce::String& applicationName)
+// The user's session names a runtime folder of its own, where its one instance
+// keeps its lock and pipe; without one, the user's names in the shared folders.
+juce::String getInstanceName (const juce::String& applicationName)
 {
+    const auto runtimeFolder = juce::SystemStats::getEnvironmentVariable ("XDG_RUNTIME_DIR", {});
+
+    if (juce::File::isAbsolutePath (runtimeFolder) && juce::File (runtimeFolder).isDirectory())
+        return juce::File (runtimeFolder).getChildFile (applicationName).getFullPathName();
+
     return applicationName + "-" + juce::String ((int) getuid());
 }
 }
@@ -39,8 +46,8 @@ public:
 
 //==============================================================================
 LinuxSingleInstance::LinuxSingleInstance (const juce::String& applicationName)
-    : pipeName (getPerUserName (applicationName)),
-      lock (getPerUserName (applicationName) + ".lock")
+    : pipeName (getInstanceName (applicationName)),
+      lock (getInstanceName (applicationName) + ".lock")
 {
     lockHeld = lock.enter (0);
 

@@ -14,6 +14,9 @@
     lock and listens on a named pipe; a later start that finds the lock held
     sends its command line down the pipe and leaves. The running instance then
     calls anotherInstanceStarted on its message thread.
+
+    Both live in the session's XDG_RUNTIME_DIR when it names one, and under the
+    user's id in the system's shared folders otherwise.
 */
 class LinuxSingleInstance
 {

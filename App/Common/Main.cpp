@@ -85,7 +85,17 @@ public:
 
     const juce::String getApplicationName() override       { return "KVXUpdateProgram"; }
     const juce::String getApplicationVersion() override    { return "0.0.0.1"; }
-    bool moreThanOneInstanceAllowed() override             { return false; }
+    // On Linux, main's LinuxSingleInstance has turned a second start away before
+    // JUCE starts; JUCE's own lock there is one for the whole machine, and would
+    // turn away another user's or another session's instance too.
+    bool moreThanOneInstanceAllowed() override
+    {
+       #if JUCE_LINUX
+        return true;
+       #else
+        return false;
+       #endif
+    }
 
     void anotherInstanceStarted (const juce::String&) override
     {

@@ -79,7 +79,8 @@ public:
 protected:
     //==============================================================================
     /** How long the update sequence waits. The program never changes them; tests
-        shorten them so that a time-out costs less than the controller's allowance.
+        shorten them so that a time-out costs less than the controller's allowance,
+        or lengthen them so that only a wake-up ends a wait in time.
     */
     struct UpdateTimeouts
     {
@@ -89,6 +90,20 @@ protected:
 
     static UpdateTimeouts m_timeouts;
     static constexpr UpdateTimeouts controllerTimeouts { 10000, 180000 };
+
+    /** How the update thread waits: for a reply on the reply event, and between two
+        finish polls on the thread's own event, which a quit signals. Each returns
+        true when its event came in time. The program never changes them; tests
+        substitute waits that note what the sequence asks for.
+    */
+    struct UpdateWaits
+    {
+        bool (*forReply) (const juce::WaitableEvent& reply, int timeoutMs);
+        bool (*betweenFinishPolls) (const juce::Thread& updateThread, int pauseMs);
+    };
+
+    static UpdateWaits m_waits;
+    static const UpdateWaits threadWaits;
 
     /** Checks the update file name beside the executable: returns its total data
         size (its length less 150), or 0 when it is faulty, and fills in the section

@@ -158,6 +158,13 @@ constexpr auto crcTables = makeCrcTables();
 
 MainComponent::UpdateTimeouts MainComponent::m_timeouts = MainComponent::controllerTimeouts;
 
+const MainComponent::UpdateWaits MainComponent::threadWaits {
+    [] (const juce::WaitableEvent& reply, int timeoutMs) { return reply.wait (timeoutMs); },
+    [] (const juce::Thread& updateThread, int pauseMs) { return updateThread.wait (pauseMs); }
+};
+
+MainComponent::UpdateWaits MainComponent::m_waits = MainComponent::threadWaits;
+
 //==============================================================================
 juce::uint16 MainComponent::calcCRC (juce::uint8 const* data, int length)
 {
@@ -263,7 +270,7 @@ MainComponent::Reply MainComponent::exchange (juce::uint8* report, int timeoutMs
     // Without a controller nothing goes out, and the wait runs into its time-out.
     m_hid->setData (report, reportSize);
 
-    if (! m_event.wait (timeoutMs))
+    if (! m_waits.forReply (m_event, timeoutMs))
         return {};
 
     m_event.reset();
@@ -398,7 +405,7 @@ bool MainComponent::finishUpdate()
             return false;
 
         m_progress = reply.percent / 100.0;
-        wait (finishPauseMs);
+        m_waits.betweenFinishPolls (*this, finishPauseMs);
 
         if (reply.code == RspFinishDone)
             return true;

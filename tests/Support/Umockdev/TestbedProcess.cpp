@@ -130,6 +130,12 @@ std::string TestbedProcess::readOutput()
     return output;
 }
 
+void TestbedProcess::requestQuit() const
+{
+    if (pid > 0)
+        kill(pid, SIGTERM);
+}
+
 int TestbedProcess::waitForExit()
 {
     const auto end = std::chrono::steady_clock::now() + exitBound;

@@ -37,6 +37,9 @@ public:
     // program fails its test instead of hanging it.
     std::string readOutput();
 
+    // Sends the platform's quit request, SIGTERM.
+    void requestQuit() const;
+
     // The program's exit status; -1 when it was killed, died of a signal or
     // still ran after a minute.
     int waitForExit();

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -72,11 +73,22 @@ protected:
     static void SetUpTestSuite()
     {
         x = new kvxtest::XvfbServer();
+        sessionFolder = makeRuntimeFolder();
     }
 
     static void TearDownTestSuite()
     {
+        std::filesystem::remove_all(sessionFolder);
         delete x;
+    }
+
+    // A user session's runtime folder of its own: a copy of the program that
+    // runs elsewhere on the machine is another session's instance.
+    static std::filesystem::path makeRuntimeFolder()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "kvx-session-XXXXXX").string();
+        const char* made = mkdtemp(pattern.data());
+        return made != nullptr ? std::filesystem::path(made) : std::filesystem::path();
     }
 
     void SetUp() override
@@ -92,7 +104,7 @@ protected:
                 waitpid(pid, nullptr, 0);
     }
 
-    pid_t startApplication()
+    pid_t startApplication(const std::filesystem::path& runtimeFolder = sessionFolder)
     {
         // Under AddressSanitizer: the X libraries that JUCE loads at run time and
         // unloads at exit leave allocations that the leak checker cannot name, so
@@ -100,7 +112,8 @@ protected:
         // leak-checked by the component tests.
         const char* sanitizerOptions = std::getenv("ASAN_OPTIONS");
         const pid_t pid = spawn({ KVX_APPLICATION_PATH },
-                                { "DISPLAY=" + x->display(), "LANG=en_US.UTF-8", "LANGUAGE=en", "LC_ALL=en_US.UTF-8",
+                                { "DISPLAY=" + x->display(), "XDG_RUNTIME_DIR=" + runtimeFolder.string(),
+                                  "LANG=en_US.UTF-8", "LANGUAGE=en", "LC_ALL=en_US.UTF-8",
                                   std::string("ASAN_OPTIONS=") + (sanitizerOptions != nullptr ? sanitizerOptions : "")
                                       + ":detect_leaks=0" });
         if (pid > 0)
@@ -148,10 +161,12 @@ protected:
     }
 
     static kvxtest::XvfbServer* x;
+    static std::filesystem::path sessionFolder;
     std::vector<pid_t> started;
 };
 
 kvxtest::XvfbServer* ApplicationUnderXvfb::x = nullptr;
+std::filesystem::path ApplicationUnderXvfb::sessionFolder;
 
 //==============================================================================
 TEST_F(ApplicationUnderXvfb, ShowsOneWindowTitledInItsLanguageAndQuitsOnSigterm)
@@ -189,6 +204,25 @@ TEST_F(ApplicationUnderXvfb, SecondStartLeavesOneProcessAndOneWindow)
     EXPECT_EQ(1u, applicationWindows().size());
     EXPECT_EQ(0, waitpid(first, nullptr, WNOHANG)) << "the first instance has ended";
     EXPECT_EQ(0, quitWith(first, SIGTERM));
+}
+
+TEST_F(ApplicationUnderXvfb, AnotherSessionsInstanceStartsItsOwn)
+{
+    const pid_t first = startApplication();
+    ASSERT_TRUE(waitForWindow(first));
+
+    const auto otherSession = makeRuntimeFolder();
+    const pid_t second = startApplication(otherSession);
+    const auto end = std::chrono::steady_clock::now() + startBound;
+
+    while (applicationWindows().size() < 2 && waitpid(second, nullptr, WNOHANG) == 0
+           && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+
+    EXPECT_EQ(2u, applicationWindows().size()) << "the other session's start was turned away";
+    EXPECT_EQ(0, quitWith(second, SIGTERM));
+    EXPECT_EQ(0, quitWith(first, SIGTERM));
+    std::filesystem::remove_all(otherSession);
 }
 
 } // namespace

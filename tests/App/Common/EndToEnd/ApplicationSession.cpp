@@ -47,9 +47,11 @@ std::vector<std::string> applicationEnvironment(const XvfbServer& x, const std::
     // objects are leak-checked by the component tests.
     const char* sanitizerOptions = std::getenv("ASAN_OPTIONS");
 
-    // A home of its own keeps the user's preferences out of the way.
+    // A home and a session of its own keep the user's preferences and the
+    // user's own running copy of the program out of the way.
     return { "DISPLAY=" + x.display(),
              "HOME=" + folder.string(),
+             "XDG_RUNTIME_DIR=" + folder.string(),
              "XDG_CONFIG_HOME=" + (folder / "config").string(),
              "LANG=en_US.UTF-8",
              "LANGUAGE=en",
@@ -201,6 +203,12 @@ bool ApplicationSession::chooseLanguage(int index) const
     }
 
     return x.findWindows("^menu$").empty();
+}
+
+void ApplicationSession::requestQuit() const
+{
+    if (process != nullptr)
+        process->requestQuit();
 }
 
 int ApplicationSession::waitForExit()

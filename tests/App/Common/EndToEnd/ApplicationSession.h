@@ -54,6 +54,9 @@ public:
     // the menu did not open.
     bool chooseLanguage(int index) const;
 
+    // Sends the platform's quit request.
+    void requestQuit() const;
+
     // The program's exit status; -1 when it did not end normally.
     int waitForExit();
 

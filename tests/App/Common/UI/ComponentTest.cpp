@@ -28,7 +28,7 @@ ComponentTest::ComponentTest()
 void ComponentTest::TearDown()
 {
     component.reset();
-    MainComponentProbe::restoreTimeouts();
+    MainComponentProbe::restoreWaits();
     transport.unplug();
     runPendingMessages();
 }
@@ -69,12 +69,12 @@ void ComponentTest::pressCancel()
     component->buttonClicked(component->getCancelButton());
 }
 
-bool ComponentTest::runUntilFinished()
+bool ComponentTest::runUntilFinished(int boundMs)
 {
     return runMessageLoopUntil([this] {
         const int state = component->getSequence();
         return ! component->isThreadRunning() && (state == SeqComplete || state == SeqError);
-    });
+    }, boundMs);
 }
 
 void ComponentTest::shortenWaits()

@@ -46,8 +46,9 @@ protected:
     void pressOk();
     void pressCancel();
 
-    // Dispatches until the update thread has ended and its final state shows.
-    bool runUntilFinished();
+    // Dispatches until the update thread has ended and its final state shows;
+    // false when it has not within the bound.
+    bool runUntilFinished(int boundMs = 60000);
     // For tests that expect a time-out: half a second instead of 10 s and 180 s.
     static void shortenWaits();
 

@@ -37,20 +37,29 @@ const WaitCase waitCases[] {
 class AbortAtWait : public ComponentTest, public ::testing::WithParamInterface<WaitCase>
 {
 protected:
+    // The held wait outlasts the test: only a wake-up ends it in time. The
+    // waits after it may time out, but briefly.
+    static constexpr int heldWaitMs = 60000;
+    static constexpr int wellBeforeTheHeldWaitMs = heldWaitMs / 4;
+
     // The update, held at the parameter's wait: the controller takes that
     // report and never answers.
     void startAndReachTheWait()
     {
-        shortenWaits();
+        MainComponentProbe::setTimeouts(heldWaitMs, heldWaitMs);
         controller.failAt(GetParam().command, 1, ControllerFault::noReply());
         startUpdate();
         ASSERT_TRUE(runMessageLoopUntil([this] { return commandsSent() == GetParam().sentUntilWait; }));
+        shortenWaits();
     }
 
-    Commands sentAfterTheWait(const Commands& later) const
+    // A woken start or finish wait ends the sequence; a woken section or data
+    // wait still leads to the finish, not to a skipped section.
+    Commands sentAfterAWakeUp() const
     {
         Commands commands = GetParam().sentUntilWait;
-        commands.insert(commands.end(), later.begin(), later.end());
+        if (GetParam().wait == Wait::section || GetParam().wait == Wait::data)
+            commands.push_back("F2 00");
         return commands;
     }
 };
@@ -60,7 +69,7 @@ TEST_P(AbortAtWait, RemovalEndsInError)
     startAndReachTheWait();
     transport.unplug();
 
-    ASSERT_TRUE(runUntilFinished());
+    ASSERT_TRUE(runUntilFinished(wellBeforeTheHeldWaitMs)) << "the removal did not wake the update thread";
     EXPECT_EQ(SeqError, component->getSequence());
     // With the controller gone nothing more goes out; the later waits time out.
     EXPECT_EQ(GetParam().sentUntilWait, commandsSent());
@@ -74,34 +83,23 @@ TEST_P(AbortAtWait, AttachmentWakesTheThreadWithoutAReply)
     // the sequence shows how the woken wait was taken.
     component->matchingCallBack();
 
-    ASSERT_TRUE(runUntilFinished());
-
-    switch (GetParam().wait)
-    {
-        case Wait::start:
-            EXPECT_EQ(SeqError, component->getSequence());
-            EXPECT_EQ(GetParam().sentUntilWait, commandsSent());
-            break;
-        case Wait::section: // not skipped as a refused section would be: the section was never written
-        case Wait::data:
-            EXPECT_EQ(SeqError, component->getSequence());
-            EXPECT_EQ(sentAfterTheWait({ "F2 00" }), commandsSent());
-            break;
-        case Wait::finish:
-            EXPECT_EQ(SeqError, component->getSequence());
-            EXPECT_EQ(GetParam().sentUntilWait, commandsSent());
-            break;
-    }
+    ASSERT_TRUE(runUntilFinished(wellBeforeTheHeldWaitMs)) << "the attachment did not wake the update thread";
+    EXPECT_EQ(SeqError, component->getSequence());
+    EXPECT_EQ(sentAfterAWakeUp(), commandsSent());
 }
 
-TEST_P(AbortAtWait, QuitJoinsTheThreadBeforeReturning)
+TEST_P(AbortAtWait, QuitReturnsWithinTheFinishWaitWithTheThreadJoined)
 {
     startAndReachTheWait();
+    const auto quitStarted = juce::Time::getMillisecondCounter();
     pressCancel();
+    const auto quitTookMs = juce::Time::getMillisecondCounter() - quitStarted;
 
-    // No reply reaches the thread while the message thread waits for it, so
-    // the sequence runs through its failure path to its final request.
+    // Woken at once, the thread has the finish's wait left at most: its reply
+    // cannot arrive while the message thread waits for the thread.
     EXPECT_FALSE(component->isThreadRunning());
+    EXPECT_LT(quitTookMs, (juce::uint32) wellBeforeTheHeldWaitMs) << "the quit did not wake the update thread";
+    EXPECT_EQ(sentAfterAWakeUp(), commandsSent());
     runPendingMessages();
     EXPECT_EQ(SeqError, component->getSequence());
 }

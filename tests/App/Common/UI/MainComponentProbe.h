@@ -25,10 +25,20 @@ public:
     using MainComponent::modelName;
     using MainComponent::updateFileName;
 
-    // The update's waits, shortened for tests that expect a time-out. Restore
-    // them only once no component's thread can still wait on them.
+    using MainComponent::UpdateWaits;
+    using MainComponent::threadWaits;
+
+    // The update's waits: their lengths, shortened for tests that expect a
+    // time-out, and how they are waited. A length set while the update thread
+    // waits counts from its next wait on. Restore them only once no component's
+    // thread can still wait on them.
     static void setTimeouts(int replyMs, int dataBlockMs) { m_timeouts = { replyMs, dataBlockMs }; }
-    static void restoreTimeouts() { m_timeouts = controllerTimeouts; }
+    static void setWaits(UpdateWaits waits) { m_waits = waits; }
+    static void restoreWaits()
+    {
+        m_timeouts = controllerTimeouts;
+        m_waits = threadWaits;
+    }
 };
 
 } // namespace uitest

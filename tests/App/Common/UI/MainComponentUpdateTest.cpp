@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <mutex>
+
 namespace uitest
 {
 namespace
@@ -297,6 +299,45 @@ TEST_F(UpdateSequence, ProgressTrailsTheControllerByOneBlock)
     };
     EXPECT_EQ(expected, seen);
     EXPECT_EQ(1.0, component->getProgress());
+}
+
+//==============================================================================
+// The controller's allowances: 10 s for a reply, 180 s for a data block's, and
+// a pause of 100 ms after each finish reply before the next poll or the end.
+std::mutex stepsLock;
+Commands steps; // each report sent, each wait and each pause, in order
+
+void note(const std::string& step)
+{
+    const std::lock_guard<std::mutex> lock(stepsLock);
+    steps.push_back(step);
+}
+
+const MainComponentProbe::UpdateWaits notingWaits {
+    [](const juce::WaitableEvent& reply, int timeoutMs) {
+        note("wait " + std::to_string(timeoutMs));
+        return MainComponentProbe::threadWaits.forReply(reply, timeoutMs);
+    },
+    [](const juce::Thread& updateThread, int pauseMs) {
+        note("pause " + std::to_string(pauseMs));
+        return MainComponentProbe::threadWaits.betweenFinishPolls(updateThread, pauseMs);
+    }
+};
+
+TEST_F(UpdateSequence, WaitsAsLongAsTheControllerIsAllowed)
+{
+    controller.setFinishBusyCount(1);
+    steps.clear();
+    transport.beforeEachReport = [](const std::vector<uint8_t>& bytes) { note(describeCommand(bytes[0], bytes[1])); };
+    MainComponentProbe::setWaits(notingWaits);
+    startUpdate();
+
+    ASSERT_TRUE(runUntilFinished());
+    const Commands expected { "F0 00", "wait 10000", "F1 01", "wait 10000", "F3 01", "wait 180000",
+                              "F1 02", "wait 10000", "F3 02", "wait 180000", "F3 02", "wait 180000",
+                              "F1 03", "wait 10000", "F3 03", "wait 180000",
+                              "F2 00", "wait 10000", "pause 100", "F2 00", "wait 10000", "pause 100" };
+    EXPECT_EQ(expected, steps);
 }
 
 } // namespace
