@@ -2,6 +2,7 @@
 #include "MainComponent.h"
 
 #if JUCE_LINUX
+ #include "LinuxFontCollections.h"
  #include "LinuxFontLookAndFeel.h"
  #include "LinuxQuitSignals.h"
  #include "LinuxRunLoopBridge.h"
@@ -59,7 +60,10 @@ public:
         m_runLoopBridge = std::make_unique<LinuxRunLoopBridge>();
         m_quitSignals = std::make_unique<LinuxQuitSignals>();
         // The language table's typefaces do not exist here: every text asks
-        // this look for installed fonts that cover its script.
+        // this look for installed fonts that cover its script. Chinese fonts
+        // must be in sight before the first text is laid out, when JUCE looks
+        // for fonts once and for all.
+        LinuxFontCollections::expose (LinuxFontCollections::getUserFolder());
         m_fonts = LinuxFontLookAndFeel::installAsDefault();
        #endif
 

@@ -1,0 +1,62 @@
+#include "LinuxFontScaledFace.h"
+
+#include "LinuxFonts.h"
+
+namespace
+{
+    // A CJK ideograph is one em wide in every CJK font.
+    constexpr juce::juce_wchar ideograph = 0x56fd;
+
+    // Below this, a typeface's em is more than a tenth short of the height.
+    constexpr float looseEm = 0.9f;
+}
+
+//==============================================================================
+juce::Typeface::Ptr LinuxFontScaledFace::fillEm (juce::Typeface::Ptr typeface)
+{
+    if (typeface == nullptr || ! LinuxFonts::drawsGlyphFor (*typeface, ideograph))
+        return typeface;
+
+    const auto em = typeface->getStringWidth (juce::String::charToString (ideograph));
+
+    if (em <= 0.0f || em >= looseEm)
+        return typeface;
+
+    return new LinuxFontScaledFace (typeface, 1.0f / em);
+}
+
+LinuxFontScaledFace::LinuxFontScaledFace (juce::Typeface::Ptr originalToUse, float scaleToUse)
+    : juce::Typeface (originalToUse->getName(), originalToUse->getStyle()),
+      original (originalToUse),
+      scale (scaleToUse)
+{
+}
+
+//==============================================================================
+float LinuxFontScaledFace::getAscent() const                { return original->getAscent(); }
+float LinuxFontScaledFace::getDescent() const               { return original->getDescent(); }
+float LinuxFontScaledFace::getHeightToPointsFactor() const  { return original->getHeightToPointsFactor(); }
+
+float LinuxFontScaledFace::getStringWidth (const juce::String& text)
+{
+    return scale * original->getStringWidth (text);
+}
+
+void LinuxFontScaledFace::getGlyphPositions (const juce::String& text, juce::Array<int>& glyphs,
+                                             juce::Array<float>& xOffsets)
+{
+    const auto first = xOffsets.size();
+    original->getGlyphPositions (text, glyphs, xOffsets);
+
+    for (int i = first; i < xOffsets.size(); ++i)
+        xOffsets.getReference (i) *= scale;
+}
+
+bool LinuxFontScaledFace::getOutlineForGlyph (int glyphNumber, juce::Path& path)
+{
+    if (! original->getOutlineForGlyph (glyphNumber, path))
+        return false;
+
+    path.applyTransform (juce::AffineTransform::scale (scale));
+    return true;
+}
