@@ -4,8 +4,9 @@
 
 namespace
 {
-    // A CJK ideograph is one em wide in every CJK font.
-    constexpr juce::juce_wchar ideograph = 0x56fd;
+    // CJK fonts draw ideographs and Hangul syllables one em wide; Korean fonts
+    // may lack the ideographs.
+    constexpr juce::juce_wchar fullWidthCharacters[] = { 0x56fd, 0xd55c };
 
     // Below this, a typeface's em is more than a tenth short of the height.
     constexpr float looseEm = 0.9f;
@@ -14,15 +15,19 @@ namespace
 //==============================================================================
 juce::Typeface::Ptr LinuxFontScaledFace::fillEm (juce::Typeface::Ptr typeface)
 {
-    if (typeface == nullptr || ! LinuxFonts::drawsGlyphFor (*typeface, ideograph))
+    if (typeface == nullptr)
         return typeface;
 
-    const auto em = typeface->getStringWidth (juce::String::charToString (ideograph));
+    for (const auto character : fullWidthCharacters)
+    {
+        if (! LinuxFonts::drawsGlyphFor (*typeface, character))
+            continue;
 
-    if (em <= 0.0f || em >= looseEm)
-        return typeface;
+        const auto em = typeface->getStringWidth (juce::String::charToString (character));
+        return em > 0.0f && em < looseEm ? new LinuxFontScaledFace (typeface, 1.0f / em) : typeface;
+    }
 
-    return new LinuxFontScaledFace (typeface, 1.0f / em);
+    return typeface;
 }
 
 LinuxFontScaledFace::LinuxFontScaledFace (juce::Typeface::Ptr originalToUse, float scaleToUse)

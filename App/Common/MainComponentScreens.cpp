@@ -101,6 +101,44 @@ const char* withoutStepNumber (const char* step)
 {
     return std::strlen (step) >= stepNumberLength ? step + stepNumberLength : "";
 }
+
+// Chinese, Japanese and Korean, whose lines may break between any two characters.
+bool hasCjkCharacters (const juce::String& text)
+{
+    for (auto t = text.getCharPointer(); ! t.isEmpty();)
+    {
+        const auto c = t.getAndAdvance();
+
+        if ((c >= 0x2e80 && c <= 0xd7ff) || (c >= 0xff00 && c <= 0xffef))
+            return true;
+    }
+
+    return false;
+}
+
+// addFittedText breaks lines at blanks and hyphens only, so a CJK text too wide
+// for its box comes out squeezed as far as the next hyphen, however many lines
+// the box has room for. Wrapped at the box's width it breaks between characters
+// too; it is left to addFittedText (false) when it does not fit the box's lines
+// that way either.
+bool addWrappedCjkText (juce::GlyphArrangement& glyphs, const juce::Font& font, const juce::String& text,
+                        juce::Rectangle<float> box, int maximumLines)
+{
+    const auto trimmed = text.trim();
+
+    if (maximumLines <= 1 || ! hasCjkCharacters (trimmed) || font.getStringWidthFloat (trimmed) <= box.getWidth())
+        return false;
+
+    juce::GlyphArrangement wrapped;
+    wrapped.addJustifiedText (font, trimmed, box.getX(), box.getY() + font.getAscent(), box.getWidth(),
+                              juce::Justification::left);
+
+    if (wrapped.getBoundingBox (0, -1, true).getHeight() > font.getHeight() * (float) maximumLines + 0.01f)
+        return false;
+
+    glyphs.addGlyphArrangement (wrapped);
+    return true;
+}
 }
 
 //==============================================================================
@@ -241,6 +279,9 @@ void MainComponent::addTextBlock (const juce::String& text, juce::String const& 
                                    juce::Justification::left);
         return;
     }
+
+    if (addWrappedCjkText (m_glyphs, font, text, box, maximumLines))
+        return;
 
     m_glyphs.addFittedText (font, text, box.getX(), box.getY(), box.getWidth(), box.getHeight(),
                             juce::Justification::topLeft, maximumLines, minimumHorizontalScale);

@@ -1,0 +1,119 @@
+// Chinese, Japanese and Korean draw as large as the language table's typefaces
+// would: at the text height of 13, a character is 13 pixels wide and nearly as
+// tall, and step 1 of the ready screen wraps in its three-line box rather than
+// being squeezed onto one. The ready and error screens are kept as pictures in
+// the build folder, tests/cjk_screens/<screen>_<language>.png.
+#include "ScreensTestSupport.h"
+
+#include "Loader.h"
+#include "UiTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <tuple>
+
+namespace uitest
+{
+namespace
+{
+
+constexpr int japanese = 11;
+constexpr float textHeight = 13.0f;
+// The tallest ideographs reach from the em's bottom nearly to its top.
+constexpr float minimumInkOfTallest = 0.8f * textHeight;
+
+bool isKana(juce::juce_wchar c)
+{
+    return c >= 0x3040 && c <= 0x30ff;
+}
+
+// Ideographs and Hangul syllables, one em wide; Japanese kana are proportional.
+bool isFullWidth(juce::juce_wchar c)
+{
+    return (c >= 0x4e00 && c <= 0x9fff) || (c >= 0xac00 && c <= 0xd7a3);
+}
+
+juce::String languageCode(int language)
+{
+    return plangList[language].code.replaceCharacter('-', '_');
+}
+
+class CjkScreen : public ScreenTest, public ::testing::WithParamInterface<std::tuple<Screen, int>>
+{
+protected:
+    void SetUp() override { show(screen(), language()); }
+
+    Screen screen() const { return std::get<0>(GetParam()); }
+    int language() const { return std::get<1>(GetParam()); }
+
+    void writePicture() const
+    {
+        const auto file = juce::File::getSpecialLocation(juce::File::currentExecutableFile)
+                              .getSiblingFile("cjk_screens")
+                              .getChildFile(juce::String(describe(screen())) + "_" + languageCode(language()) + ".png");
+        file.getParentDirectory().createDirectory();
+        file.deleteFile();
+        juce::FileOutputStream stream(file);
+        juce::PNGImageFormat().writeImageToStream(component->createComponentSnapshot(component->getLocalBounds()),
+                                                  stream);
+    }
+};
+
+TEST_P(CjkScreen, CharactersFillTheTextHeightUnsqueezed)
+{
+    const auto painted = ui_test::render(screenWidth, screenHeight, [this](juce::Graphics& g) { component->paint(g); });
+    const auto& drawn = painted->renderer.glyphs;
+    const auto& glyphs = component->getGlyphs();
+    // Japanese puts each half of step 1 into a box of one line.
+    const bool stepOneHasRoom = screen() == Screen::ready && language() != japanese;
+    size_t next = 0;
+    float tallestInk = 0.0f;
+
+    for (const auto& glyph : glyphs)
+    {
+        if (glyph.isWhitespace())
+            continue;
+
+        ASSERT_LT(next, drawn.size()) << "fewer glyphs drawn than laid out";
+        const auto horizontalScale = drawn[next++].font.getHorizontalScale();
+        const auto character = juce::String::toHexString((int) glyph.getCharacter());
+
+        if (stepOneHasRoom)
+        {
+            EXPECT_FLOAT_EQ(1.0f, horizontalScale) << "U+" << character << " squeezed";
+        }
+
+        if (isFullWidth(glyph.getCharacter()))
+        {
+            EXPECT_NEAR(textHeight, glyph.getBounds().getWidth() / horizontalScale, 0.1f * textHeight)
+                << "em of U+" << character;
+        }
+        else if (! isKana(glyph.getCharacter()))
+        {
+            continue;
+        }
+
+        juce::Path ink;
+        glyph.createPath(ink);
+        tallestInk = juce::jmax(tallestInk, ink.getBounds().getHeight());
+    }
+
+    EXPECT_GE(tallestInk, minimumInkOfTallest);
+
+    if (screen() == Screen::ready || screen() == Screen::error)
+        writePicture();
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, CjkScreen,
+                         ::testing::Combine(::testing::Values(Screen::language, Screen::faultyFile, Screen::notFound,
+                                                              Screen::ready, Screen::updating, Screen::complete,
+                                                              Screen::error),
+                                            ::testing::Range(8, 12)),
+                         [](const ::testing::TestParamInfo<std::tuple<Screen, int>>& info)
+                         {
+                             return std::string(describe(std::get<0>(info.param))) + "_"
+                                  + languageCode(std::get<1>(info.param)).toStdString();
+                         });
+
+} // namespace
+} // namespace uitest
