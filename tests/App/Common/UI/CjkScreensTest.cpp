@@ -22,20 +22,15 @@ constexpr float textHeight = 13.0f;
 // The tallest ideographs reach from the em's bottom nearly to its top.
 constexpr float minimumInkOfTallest = 0.8f * textHeight;
 
-bool isKana(juce::juce_wchar c)
-{
-    return c >= 0x3040 && c <= 0x30ff;
-}
-
-// Ideographs and Hangul syllables, one em wide; Japanese kana are proportional.
+// Ideographs and Hangul syllables are one em wide; Japanese kana are proportional.
 bool isFullWidth(juce::juce_wchar c)
 {
     return (c >= 0x4e00 && c <= 0x9fff) || (c >= 0xac00 && c <= 0xd7a3);
 }
 
-juce::String languageCode(int language)
+std::string nameOf(Screen screen, int language)
 {
-    return plangList[language].code.replaceCharacter('-', '_');
+    return describe(screen) + ("_" + plangList[language].code.replaceCharacter('-', '_').toStdString());
 }
 
 class CjkScreen : public ScreenTest, public ::testing::WithParamInterface<std::tuple<Screen, int>>
@@ -45,18 +40,6 @@ protected:
 
     Screen screen() const { return std::get<0>(GetParam()); }
     int language() const { return std::get<1>(GetParam()); }
-
-    void writePicture() const
-    {
-        const auto file = juce::File::getSpecialLocation(juce::File::currentExecutableFile)
-                              .getSiblingFile("cjk_screens")
-                              .getChildFile(juce::String(describe(screen())) + "_" + languageCode(language()) + ".png");
-        file.getParentDirectory().createDirectory();
-        file.deleteFile();
-        juce::FileOutputStream stream(file);
-        juce::PNGImageFormat().writeImageToStream(component->createComponentSnapshot(component->getLocalBounds()),
-                                                  stream);
-    }
 };
 
 TEST_P(CjkScreen, CharactersFillTheTextHeightUnsqueezed)
@@ -88,20 +71,26 @@ TEST_P(CjkScreen, CharactersFillTheTextHeightUnsqueezed)
             EXPECT_NEAR(textHeight, glyph.getBounds().getWidth() / horizontalScale, 0.1f * textHeight)
                 << "em of U+" << character;
         }
-        else if (! isKana(glyph.getCharacter()))
-        {
-            continue;
-        }
 
-        juce::Path ink;
-        glyph.createPath(ink);
-        tallestInk = juce::jmax(tallestInk, ink.getBounds().getHeight());
+        if (glyph.getCharacter() >= 0x3040) // kana, ideographs, Hangul
+        {
+            juce::Path ink;
+            glyph.createPath(ink);
+            tallestInk = juce::jmax(tallestInk, ink.getBounds().getHeight());
+        }
     }
 
     EXPECT_GE(tallestInk, minimumInkOfTallest);
 
-    if (screen() == Screen::ready || screen() == Screen::error)
-        writePicture();
+    if (screen() != Screen::ready && screen() != Screen::error)
+        return;
+
+    const auto picture = juce::File::getSpecialLocation(juce::File::currentExecutableFile)
+                             .getSiblingFile("cjk_screens").getChildFile(nameOf(screen(), language()) + ".png");
+    picture.getParentDirectory().createDirectory();
+    picture.deleteFile();
+    juce::FileOutputStream stream(picture);
+    juce::PNGImageFormat().writeImageToStream(component->createComponentSnapshot(component->getLocalBounds()), stream);
 }
 
 INSTANTIATE_TEST_SUITE_P(Screens, CjkScreen,
@@ -110,10 +99,7 @@ INSTANTIATE_TEST_SUITE_P(Screens, CjkScreen,
                                                               Screen::error),
                                             ::testing::Range(8, 12)),
                          [](const ::testing::TestParamInfo<std::tuple<Screen, int>>& info)
-                         {
-                             return std::string(describe(std::get<0>(info.param))) + "_"
-                                  + languageCode(std::get<1>(info.param)).toStdString();
-                         });
+                         { return nameOf(std::get<0>(info.param), std::get<1>(info.param)); });
 
 } // namespace
 } // namespace uitest
