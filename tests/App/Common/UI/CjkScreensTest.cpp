@@ -1,8 +1,9 @@
 // Chinese, Japanese and Korean draw as large as the language table's typefaces
 // would: at the text height of 13, a character is 13 pixels wide and nearly as
 // tall, and step 1 of the ready screen wraps in its three-line box rather than
-// being squeezed onto one. The ready and error screens are kept as pictures in
-// the build folder, tests/cjk_screens/<screen>_<language>.png.
+// being squeezed onto one, between characters but not within Latin words. The
+// ready and error screens are kept as pictures in the build folder,
+// tests/cjk_screens/<screen>_<language>.png.
 #include "ScreensTestSupport.h"
 
 #include "Loader.h"
@@ -21,6 +22,11 @@ constexpr int japanese = 11;
 constexpr float textHeight = 13.0f;
 // The tallest ideographs reach from the em's bottom nearly to its top.
 constexpr float minimumInkOfTallest = 0.8f * textHeight;
+
+bool isLatinLetter(juce::juce_wchar c)
+{
+    return c < 0x0250 && juce::CharacterFunctions::isLetterOrDigit(c);
+}
 
 // Ideographs and Hangul syllables are one em wide; Japanese kana are proportional.
 bool isFullWidth(juce::juce_wchar c)
@@ -51,6 +57,7 @@ TEST_P(CjkScreen, CharactersFillTheTextHeightUnsqueezed)
     const bool stepOneHasRoom = screen() == Screen::ready && language() != japanese;
     size_t next = 0;
     float tallestInk = 0.0f;
+    const juce::PositionedGlyph* previous = nullptr;
 
     for (const auto& glyph : glyphs)
     {
@@ -60,6 +67,13 @@ TEST_P(CjkScreen, CharactersFillTheTextHeightUnsqueezed)
         ASSERT_LT(next, drawn.size()) << "fewer glyphs drawn than laid out";
         const auto horizontalScale = drawn[next++].font.getHorizontalScale();
         const auto character = juce::String::toHexString((int) glyph.getCharacter());
+
+        if (previous != nullptr && isLatinLetter(previous->getCharacter()) && isLatinLetter(glyph.getCharacter()))
+        {
+            EXPECT_EQ(previous->getBaselineY(), glyph.getBaselineY()) << "a word broken before U+" << character;
+        }
+
+        previous = &glyph;
 
         if (stepOneHasRoom)
         {
@@ -91,6 +105,32 @@ TEST_P(CjkScreen, CharactersFillTheTextHeightUnsqueezed)
     picture.deleteFile();
     juce::FileOutputStream stream(picture);
     juce::PNGImageFormat().writeImageToStream(component->createComponentSnapshot(component->getLocalBounds()), stream);
+}
+
+// Whatever the width, a line never starts with a full stop or a comma.
+TEST_F(ScreenTest, CjkPunctuationStaysOnTheLineItEnds)
+{
+    const auto punctuation = juce::String::fromUTF8("\xe3\x80\x82\xef\xbc\x8c");
+
+    for (const int language : { 8, 9 })
+    {
+        show(Screen::error, language);
+
+        for (int width = 300; width <= screenWidth; ++width)
+        {
+            component->setSize(width, screenHeight);
+            const auto* glyphs = component->getGlyphs().begin();
+
+            for (int i = 1; i < component->getGlyphs().getNumGlyphs(); ++i)
+            {
+                if (punctuation.containsChar(glyphs[i].getCharacter()))
+                {
+                    EXPECT_EQ(glyphs[i - 1].getBaselineY(), glyphs[i].getBaselineY())
+                        << nameOf(Screen::error, language) << " at width " << width;
+                }
+            }
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Screens, CjkScreen,
