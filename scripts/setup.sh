@@ -13,9 +13,11 @@ packages=(
     libudev-dev umockdev libumockdev-dev
     libxml2-dev
     xvfb xdotool imagemagick x11-utils
-    # JUCE on Linux reads single .ttf/.otf files only: these cover every language
-    # of the text tables (Latin, Cyrillic, Chinese, Korean, Japanese).
-    fonts-dejavu-core fonts-liberation fonts-droid-fallback fonts-nanum fonts-ipafont-gothic
+    # Every language of the text tables (Latin, Cyrillic, Chinese, Korean,
+    # Japanese). JUCE on Linux reads single .ttf/.otf files only; the program
+    # makes Noto Sans CJK's collections readable to it for Chinese, and falls
+    # back to Droid Sans Fallback without them.
+    fonts-dejavu-core fonts-liberation fonts-droid-fallback fonts-nanum fonts-ipafont-gothic fonts-noto-cjk
 )
 
 sudo_if_needed() {

@@ -1,5 +1,6 @@
 #include "LinuxFontChain.h"
 
+#include "LinuxFontScaledFace.h"
 #include "LinuxFonts.h"
 
 namespace
@@ -56,7 +57,7 @@ namespace
 
     juce::Typeface::Ptr loadFamily (const juce::String& family, const juce::String& style)
     {
-        return juce::Font::getDefaultTypefaceForFont (juce::Font (family, style, 10.0f));
+        return LinuxFontScaledFace::fillEm (juce::Font::getDefaultTypefaceForFont (juce::Font (family, style, 10.0f)));
     }
 
     // A member that cannot load a glyph asks JUCE's fallback typeface, which comes

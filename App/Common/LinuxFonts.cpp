@@ -9,16 +9,17 @@ namespace
     };
 
     // Liberation Sans has Arial's metrics, so the Latin screens keep their line
-    // breaks; the CJK families are the ones Debian ships as single .ttf files
-    // (fonts-ipafont-gothic, fonts-nanum, fonts-droid-fallback). Droid Sans
-    // Fallback has no Latin letters: those come from the sans-serif families
-    // through the typeface chain.
+    // breaks. Chinese takes Noto Sans CJK (fonts-noto-cjk), which has a bold face,
+    // once LinuxFontCollections has made it visible; the other CJK families are
+    // the ones Debian ships as single .ttf files (fonts-ipafont-gothic,
+    // fonts-nanum, fonts-droid-fallback). Droid Sans Fallback has no Latin
+    // letters: those come from the sans-serif families through the typeface chain.
     const Substitute substitutes[] =
     {
         { "Arial",                       { "Liberation Sans", "Arimo", "DejaVu Sans" } },
         { "Helvetica Neue",              { "Liberation Sans", "DejaVu Sans", nullptr } },
-        { "Heiti SC",                    { "Droid Sans Fallback", nullptr, nullptr } },
-        { "Heiti TC",                    { "Droid Sans Fallback", nullptr, nullptr } },
+        { "Heiti SC",                    { "Noto Sans CJK SC", "Droid Sans Fallback", nullptr } },
+        { "Heiti TC",                    { "Noto Sans CJK TC", "Droid Sans Fallback", nullptr } },
         { "AppleGothic Regular",         { "NanumGothic", "NanumBarunGothic", "Droid Sans Fallback" } },
         { "Hiragino Maru Gothic Pro W4", { "IPAPGothic", "IPAGothic", "Droid Sans Fallback" } },
     };

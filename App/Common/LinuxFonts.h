@@ -11,8 +11,9 @@
     does not have, and JUCE on Linux neither asks fontconfig for a substitute nor
     sees .ttc collections: it knows only the .ttf, .otf, .pfb and .pcf files under
     the folders of /etc/fonts/fonts.conf, by their exact family names. So each name
-    maps to families packaged as single fonts in Debian's archive, in order of
-    preference, each covering the language that uses the name.
+    maps to families of Debian's archive that JUCE can load (packaged as single
+    fonts, or made visible by LinuxFontCollections), in order of preference, each
+    covering the language that uses the name.
 */
 namespace LinuxFonts
 {

@@ -3,7 +3,9 @@
 
 #if JUCE_LINUX
  #include "LinuxControllerAccess.h"
+ #include "LinuxFontCollections.h"
  #include "LinuxFontLookAndFeel.h"
+ #include "LinuxFontScan.h"
  #include "LinuxQuitSignals.h"
  #include "LinuxRunLoopBridge.h"
  #include "LinuxSingleInstance.h"
@@ -63,8 +65,13 @@ public:
         m_runLoopBridge = std::make_unique<LinuxRunLoopBridge>();
         m_quitSignals = std::make_unique<LinuxQuitSignals>();
         // The language table's typefaces do not exist here: every text asks
-        // this look for installed fonts that cover its script.
+        // this look for installed fonts that cover its script. Chinese fonts
+        // must be in sight before JUCE looks for fonts once and for all, which
+        // it does while the look connects to the display.
+        LinuxFontCollections::expose (LinuxFontCollections::getUserFolder());
+        LinuxFontScan fontScan;
         m_fonts = LinuxFontLookAndFeel::installAsDefault();
+        fontScan.waitUntilDone();
        #endif
 
         m_mainWindow = new MainWindow();

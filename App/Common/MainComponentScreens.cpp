@@ -2,6 +2,7 @@
 // the controller in its update mode, worded in the current language.
 #include "MainComponent.h"
 
+#include "CjkTextWrap.h"
 #include "Loader.h"
 
 #include <cstdarg>
@@ -241,6 +242,9 @@ void MainComponent::addTextBlock (const juce::String& text, juce::String const& 
                                    juce::Justification::left);
         return;
     }
+
+    if (CjkTextWrap::addWrapped (m_glyphs, font, text, box, maximumLines))
+        return;
 
     m_glyphs.addFittedText (font, text, box.getX(), box.getY(), box.getWidth(), box.getHeight(),
                             juce::Justification::topLeft, maximumLines, minimumHorizontalScale);

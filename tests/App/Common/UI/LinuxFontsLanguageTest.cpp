@@ -62,6 +62,16 @@ namespace
     {
         return text.removeCharacters (" \t\r\n").length();
     }
+
+    bool hasDarkPixels (const juce::Image& image, juce::Rectangle<int> area)
+    {
+        for (int y = area.getY(); y < area.getBottom(); ++y)
+            for (int x = area.getX(); x < area.getRight(); ++x)
+                if (image.getPixelAt (x, y).getBrightness() < 0.5f)
+                    return true;
+
+        return false;
+    }
 }
 
 //==============================================================================
@@ -114,11 +124,13 @@ INSTANTIATE_TEST_SUITE_P (LinuxFonts, LanguageTest, ::testing::Range (0u, numLan
 //==============================================================================
 // For a human to look at: each language's name as the menu draws it, its
 // heading in bold and a line of its text, in build/.../fonts/languages.png.
+// Read back, the file shows text in each of the three columns of every row.
 
 TEST_F (LinuxLookTest, LanguagesPictureIsWritten)
 {
     constexpr int rowHeight = 24;
     constexpr int width = 1000;
+    const juce::Range<int> columns[] = { { 0, 160 }, { 170, 340 }, { 340, width } };
     auto* texts = TxtLoader::getInstance();
     LangLookAndFeel menuLook;
     juce::Image image (juce::Image::RGB, width, rowHeight * (int) numLanguages, true);
@@ -155,5 +167,11 @@ TEST_F (LinuxLookTest, LanguagesPictureIsWritten)
         juce::PNGImageFormat().writeImageToStream (image, stream);
     }
 
-    EXPECT_GT (file.getSize(), 0) << file.getFullPathName();
+    const auto written = juce::ImageFileFormat::loadFrom (file);
+    ASSERT_EQ (written.getBounds(), image.getBounds()) << file.getFullPathName();
+
+    for (juce::uint32 i = 0; i < numLanguages; ++i)
+        for (const auto& column : columns)
+            EXPECT_TRUE (hasDarkPixels (written, { column.getStart(), (int) i * rowHeight, column.getLength(), rowHeight }))
+                << plangList[i].code << ", from x " << column.getStart();
 }

@@ -1,5 +1,6 @@
 // One JUCE GUI runtime for the whole binary, with the test thread as its
 // message thread and only virtual HID devices in sight.
+#include "LinuxFontCollections.h"
 #include "LinuxRunLoopBridge.h"
 
 #include <Platform/VirtualHID.h>
@@ -18,6 +19,9 @@ public:
     void SetUp() override
     {
         platform::useVirtualDevices();
+        // As the application does, but in the build folder rather than the
+        // user's cache.
+        LinuxFontCollections::expose (getFontFolder());
         juce::initialiseJuce_GUI();
         juce::MessageManager::getInstance()->setCurrentThreadAsMessageThread();
         // The application's own glue: the HID callbacks arrive through JUCE's loop.
@@ -31,6 +35,11 @@ public:
     }
 
 private:
+    static juce::File getFontFolder()
+    {
+        return juce::File::getSpecialLocation(juce::File::currentExecutableFile).getSiblingFile("font_collections");
+    }
+
     std::unique_ptr<LinuxRunLoopBridge> bridge;
 };
 

@@ -1,0 +1,67 @@
+#include "LinuxFontScaledFace.h"
+
+#include "LinuxFonts.h"
+
+namespace
+{
+    // CJK fonts draw ideographs and Hangul syllables one em wide; Korean fonts
+    // may lack the ideographs.
+    constexpr juce::juce_wchar fullWidthCharacters[] = { 0x56fd, 0xd55c };
+
+    // Below this, a typeface's em is more than a tenth short of the height.
+    constexpr float looseEm = 0.9f;
+}
+
+//==============================================================================
+juce::Typeface::Ptr LinuxFontScaledFace::fillEm (juce::Typeface::Ptr typeface)
+{
+    if (typeface == nullptr)
+        return typeface;
+
+    for (const auto character : fullWidthCharacters)
+    {
+        if (! LinuxFonts::drawsGlyphFor (*typeface, character))
+            continue;
+
+        const auto em = typeface->getStringWidth (juce::String::charToString (character));
+        return em > 0.0f && em < looseEm ? new LinuxFontScaledFace (typeface, 1.0f / em) : typeface;
+    }
+
+    return typeface;
+}
+
+LinuxFontScaledFace::LinuxFontScaledFace (juce::Typeface::Ptr originalToUse, float scaleToUse)
+    : juce::Typeface (originalToUse->getName(), originalToUse->getStyle()),
+      original (originalToUse),
+      scale (scaleToUse)
+{
+}
+
+//==============================================================================
+float LinuxFontScaledFace::getAscent() const                { return original->getAscent(); }
+float LinuxFontScaledFace::getDescent() const               { return original->getDescent(); }
+float LinuxFontScaledFace::getHeightToPointsFactor() const  { return original->getHeightToPointsFactor(); }
+
+float LinuxFontScaledFace::getStringWidth (const juce::String& text)
+{
+    return scale * original->getStringWidth (text);
+}
+
+void LinuxFontScaledFace::getGlyphPositions (const juce::String& text, juce::Array<int>& glyphs,
+                                             juce::Array<float>& xOffsets)
+{
+    const auto first = xOffsets.size();
+    original->getGlyphPositions (text, glyphs, xOffsets);
+
+    for (int i = first; i < xOffsets.size(); ++i)
+        xOffsets.getReference (i) *= scale;
+}
+
+bool LinuxFontScaledFace::getOutlineForGlyph (int glyphNumber, juce::Path& path)
+{
+    if (! original->getOutlineForGlyph (glyphNumber, path))
+        return false;
+
+    path.applyTransform (juce::AffineTransform::scale (scale));
+    return true;
+}
