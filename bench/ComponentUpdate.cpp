@@ -1,6 +1,6 @@
 #include "ComponentUpdate.h"
 
-#include "LinuxRunLoopBridge.h"
+#include "RunLoopBridge.h"
 #include "MainComponentProbe.h"
 #include "UpdateFileBuilder.h"
 
@@ -23,7 +23,7 @@ void startMessageThread(bool virtualDevices)
     juce::initialiseJuce_GUI();
     juce::MessageManager::getInstance()->setCurrentThreadAsMessageThread();
     // Lives as long as the process: the platform's callbacks come through it.
-    static LinuxRunLoopBridge bridge;
+    static RunLoopBridge bridge;
 }
 
 std::vector<uint8_t> updateFileOf(size_t fileSize)

@@ -1,6 +1,6 @@
 #include "FuzzMessageThread.h"
 
-#include "LinuxRunLoopBridge.h"
+#include "RunLoopBridge.h"
 
 #include <Platform/VirtualHID.h>
 
@@ -15,7 +15,7 @@ void startMessageThread()
         platform::useVirtualDevices();
         juce::initialiseJuce_GUI();
         juce::MessageManager::getInstance()->setCurrentThreadAsMessageThread();
-        static LinuxRunLoopBridge bridge;
+        static RunLoopBridge bridge;
         return true;
     }();
     (void) started;

@@ -2,13 +2,13 @@
 #include "MainComponent.h"
 
 #if JUCE_LINUX
- #include "LinuxControllerAccess.h"
- #include "LinuxFontCollections.h"
- #include "LinuxFontLookAndFeel.h"
- #include "LinuxFontScan.h"
- #include "LinuxQuitSignals.h"
- #include "LinuxRunLoopBridge.h"
- #include "LinuxSingleInstance.h"
+ #include "ControllerAccess.h"
+ #include "FontCollections.h"
+ #include "FontLookAndFeel.h"
+ #include "FontScan.h"
+ #include "QuitSignals.h"
+ #include "RunLoopBridge.h"
+ #include "SingleInstance.h"
 #endif
 
 #include <memory>
@@ -62,15 +62,15 @@ public:
 
         // Before the window: its controller link schedules callbacks on this
         // thread's run loop, and a quit request may come at any time.
-        m_runLoopBridge = std::make_unique<LinuxRunLoopBridge>();
-        m_quitSignals = std::make_unique<LinuxQuitSignals>();
+        m_runLoopBridge = std::make_unique<RunLoopBridge>();
+        m_quitSignals = std::make_unique<QuitSignals>();
         // The language table's typefaces do not exist here: every text asks
         // this look for installed fonts that cover its script. Chinese fonts
         // must be in sight before JUCE looks for fonts once and for all, which
         // it does while the look connects to the display.
-        LinuxFontCollections::expose (LinuxFontCollections::getUserFolder());
-        LinuxFontScan fontScan;
-        m_fonts = LinuxFontLookAndFeel::installAsDefault();
+        FontCollections::expose (FontCollections::getUserFolder());
+        FontScan fontScan;
+        m_fonts = FontLookAndFeel::installAsDefault();
         fontScan.waitUntilDone();
        #endif
 
@@ -92,7 +92,7 @@ public:
 
     const juce::String getApplicationName() override       { return "KVXUpdateProgram"; }
     const juce::String getApplicationVersion() override    { return "0.0.0.1"; }
-    // On Linux, main's LinuxSingleInstance has turned a second start away before
+    // On Linux, main's SingleInstance has turned a second start away before
     // JUCE starts; JUCE's own lock there is one for the whole machine, and would
     // turn away another user's or another session's instance too.
     bool moreThanOneInstanceAllowed() override
@@ -114,9 +114,9 @@ private:
     MainWindow* m_mainWindow = nullptr;
 
    #if JUCE_LINUX
-    std::unique_ptr<LinuxRunLoopBridge> m_runLoopBridge;
-    std::unique_ptr<LinuxQuitSignals> m_quitSignals;
-    std::unique_ptr<LinuxFontLookAndFeel> m_fonts;
+    std::unique_ptr<RunLoopBridge> m_runLoopBridge;
+    std::unique_ptr<QuitSignals> m_quitSignals;
+    std::unique_ptr<FontLookAndFeel> m_fonts;
    #endif
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (Application)
@@ -131,7 +131,7 @@ static juce::JUCEApplicationBase* createApplication()
 int main (int argc, char* argv[])
 {
    #if JUCE_LINUX
-    LinuxSingleInstance singleInstance ("KVXUpdateProgram");
+    SingleInstance singleInstance ("KVXUpdateProgram");
 
     if (singleInstance.isAnotherInstanceRunning())
     {

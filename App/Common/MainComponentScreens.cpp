@@ -2,8 +2,11 @@
 // the controller in its update mode, worded in the current language.
 #include "MainComponent.h"
 
-#include "CjkTextWrap.h"
 #include "Loader.h"
+
+#if JUCE_LINUX
+ #include "CjkTextWrap.h"
+#endif
 
 #include <cstdarg>
 #include <cstdio>
@@ -243,8 +246,10 @@ void MainComponent::addTextBlock (const juce::String& text, juce::String const& 
         return;
     }
 
+   #if JUCE_LINUX
     if (CjkTextWrap::addWrapped (m_glyphs, font, text, box, maximumLines))
         return;
+   #endif
 
     m_glyphs.addFittedText (font, text, box.getX(), box.getY(), box.getWidth(), box.getHeight(),
                             juce::Justification::topLeft, maximumLines, minimumHorizontalScale);

@@ -37,7 +37,7 @@ juce::String withoutBlanks(const juce::String& s)
 //==============================================================================
 ScreenTest::ScreenTest()
     : previousFallback(juce::Font::getFallbackFontName()),
-      look(LinuxFontLookAndFeel::installAsDefault())
+      look(FontLookAndFeel::installAsDefault())
 {
 }
 

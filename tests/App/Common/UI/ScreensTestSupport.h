@@ -5,7 +5,7 @@
 
 #include "ComponentTest.h"
 
-#include "LinuxFontLookAndFeel.h"
+#include "FontLookAndFeel.h"
 
 #include <gtest/gtest.h>
 
@@ -66,7 +66,7 @@ protected:
 
 private:
     const juce::String previousFallback;
-    std::unique_ptr<LinuxFontLookAndFeel> look;
+    std::unique_ptr<FontLookAndFeel> look;
 };
 
 } // namespace uitest

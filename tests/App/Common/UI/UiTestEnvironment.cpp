@@ -1,7 +1,7 @@
 // One JUCE GUI runtime for the whole binary, with the test thread as its
 // message thread and only virtual HID devices in sight.
-#include "LinuxFontCollections.h"
-#include "LinuxRunLoopBridge.h"
+#include "FontCollections.h"
+#include "RunLoopBridge.h"
 
 #include <Platform/VirtualHID.h>
 
@@ -21,11 +21,11 @@ public:
         platform::useVirtualDevices();
         // As the application does, but in the build folder rather than the
         // user's cache.
-        LinuxFontCollections::expose (getFontFolder());
+        FontCollections::expose (getFontFolder());
         juce::initialiseJuce_GUI();
         juce::MessageManager::getInstance()->setCurrentThreadAsMessageThread();
         // The application's own glue: the HID callbacks arrive through JUCE's loop.
-        bridge = std::make_unique<LinuxRunLoopBridge>();
+        bridge = std::make_unique<RunLoopBridge>();
     }
 
     void TearDown() override
@@ -40,7 +40,7 @@ private:
         return juce::File::getSpecialLocation(juce::File::currentExecutableFile).getSiblingFile("font_collections");
     }
 
-    std::unique_ptr<LinuxRunLoopBridge> bridge;
+    std::unique_ptr<RunLoopBridge> bridge;
 };
 
 const auto* const environment = ::testing::AddGlobalTestEnvironment(new UiTestEnvironment());

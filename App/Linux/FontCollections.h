@@ -16,7 +16,7 @@
     the original's, byte for byte. The folder goes first into JUCE_FONT_PATH,
     followed by the folders that JUCE would scan without that variable.
 */
-namespace LinuxFontCollections
+namespace FontCollections
 {
     /** The collections as Debian installs them (fonts-noto-cjk), regular and bold. */
     juce::Array<juce::File> getInstalledCollections();

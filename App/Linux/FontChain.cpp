@@ -1,7 +1,7 @@
-#include "LinuxFontChain.h"
+#include "FontChain.h"
 
-#include "LinuxFontScaledFace.h"
-#include "LinuxFonts.h"
+#include "FontScaledFace.h"
+#include "Fonts.h"
 
 namespace
 {
@@ -57,7 +57,7 @@ namespace
 
     juce::Typeface::Ptr loadFamily (const juce::String& family, const juce::String& style)
     {
-        return LinuxFontScaledFace::fillEm (juce::Font::getDefaultTypefaceForFont (juce::Font (family, style, 10.0f)));
+        return FontScaledFace::fillEm (juce::Font::getDefaultTypefaceForFont (juce::Font (family, style, 10.0f)));
     }
 
     // A member that cannot load a glyph asks JUCE's fallback typeface, which comes
@@ -77,7 +77,7 @@ namespace
 }
 
 //==============================================================================
-LinuxFontChain::LinuxFontChain (const juce::Font& font, const juce::StringArray& families)
+FontChain::FontChain (const juce::Font& font, const juce::StringArray& families)
     : juce::Typeface (font.getTypefaceName(), font.getTypefaceStyle()),
       ownFamilies (families),
       primaryFamily (getFamilyNumber (families[0])),
@@ -87,9 +87,9 @@ LinuxFontChain::LinuxFontChain (const juce::Font& font, const juce::StringArray&
     members[primaryFamily] = primary;
 }
 
-LinuxFontChain::~LinuxFontChain() = default;
+FontChain::~FontChain() = default;
 
-juce::String LinuxFontChain::getFamilyFor (juce::juce_wchar character)
+juce::String FontChain::getFamilyFor (juce::juce_wchar character)
 {
     const juce::ScopedLock sl (lock);
     const ScopedChainCall call;
@@ -97,11 +97,11 @@ juce::String LinuxFontChain::getFamilyFor (juce::juce_wchar character)
 }
 
 //==============================================================================
-float LinuxFontChain::getAscent() const                 { return primary->getAscent(); }
-float LinuxFontChain::getDescent() const                { return primary->getDescent(); }
-float LinuxFontChain::getHeightToPointsFactor() const   { return primary->getHeightToPointsFactor(); }
+float FontChain::getAscent() const                 { return primary->getAscent(); }
+float FontChain::getDescent() const                { return primary->getDescent(); }
+float FontChain::getHeightToPointsFactor() const   { return primary->getHeightToPointsFactor(); }
 
-float LinuxFontChain::getStringWidth (const juce::String& text)
+float FontChain::getStringWidth (const juce::String& text)
 {
     const juce::ScopedLock sl (lock);
     const ScopedChainCall call;
@@ -114,7 +114,7 @@ float LinuxFontChain::getStringWidth (const juce::String& text)
     return width;
 }
 
-void LinuxFontChain::getGlyphPositions (const juce::String& text, juce::Array<int>& glyphs, juce::Array<float>& xOffsets)
+void FontChain::getGlyphPositions (const juce::String& text, juce::Array<int>& glyphs, juce::Array<float>& xOffsets)
 {
     const juce::ScopedLock sl (lock);
     const ScopedChainCall call;
@@ -141,7 +141,7 @@ void LinuxFontChain::getGlyphPositions (const juce::String& text, juce::Array<in
     }
 }
 
-bool LinuxFontChain::getOutlineForGlyph (int glyphNumber, juce::Path& path)
+bool FontChain::getOutlineForGlyph (int glyphNumber, juce::Path& path)
 {
     const juce::ScopedLock sl (lock);
     const ScopedChainCall call;
@@ -153,7 +153,7 @@ bool LinuxFontChain::getOutlineForGlyph (int glyphNumber, juce::Path& path)
     return false;
 }
 
-juce::EdgeTable* LinuxFontChain::getEdgeTableForGlyph (int glyphNumber, const juce::AffineTransform& transform,
+juce::EdgeTable* FontChain::getEdgeTableForGlyph (int glyphNumber, const juce::AffineTransform& transform,
                                                        float fontHeight)
 {
     const juce::ScopedLock sl (lock);
@@ -167,28 +167,28 @@ juce::EdgeTable* LinuxFontChain::getEdgeTableForGlyph (int glyphNumber, const ju
 }
 
 //==============================================================================
-juce::StringArray LinuxFontChain::getChainFamilies() const
+juce::StringArray FontChain::getChainFamilies() const
 {
     auto chain = ownFamilies;
-    chain.mergeArray (LinuxFonts::findInstalledFamilies (juce::Font::getFallbackFontName()));
-    chain.mergeArray (LinuxFonts::findInstalledFamilies (juce::Font::getDefaultSansSerifFontName()));
+    chain.mergeArray (Fonts::findInstalledFamilies (juce::Font::getFallbackFontName()));
+    chain.mergeArray (Fonts::findInstalledFamilies (juce::Font::getDefaultSansSerifFontName()));
     return chain;
 }
 
-int LinuxFontChain::findFamilyFor (juce::juce_wchar character, const juce::StringArray& chain)
+int FontChain::findFamilyFor (juce::juce_wchar character, const juce::StringArray& chain)
 {
     for (const auto& family : chain)
     {
         const auto number = getFamilyNumber (family);
 
-        if (LinuxFonts::drawsGlyphFor (*getMember (number), character))
+        if (Fonts::drawsGlyphFor (*getMember (number), character))
             return number;
     }
 
     return primaryFamily;
 }
 
-juce::Typeface* LinuxFontChain::getMember (int family)
+juce::Typeface* FontChain::getMember (int family)
 {
     auto& member = members[family];
 
@@ -198,7 +198,7 @@ juce::Typeface* LinuxFontChain::getMember (int family)
     return member.get();
 }
 
-std::vector<LinuxFontChain::Run> LinuxFontChain::splitIntoRuns (const juce::String& text)
+std::vector<FontChain::Run> FontChain::splitIntoRuns (const juce::String& text)
 {
     const auto chain = getChainFamilies();
     std::vector<Run> runs;
@@ -217,7 +217,7 @@ std::vector<LinuxFontChain::Run> LinuxFontChain::splitIntoRuns (const juce::Stri
     return runs;
 }
 
-juce::Typeface* LinuxFontChain::getMemberForGlyph (int glyphNumber, int& memberGlyph)
+juce::Typeface* FontChain::getMemberForGlyph (int glyphNumber, int& memberGlyph)
 {
     const auto family = glyphNumber >> memberGlyphBits;
 

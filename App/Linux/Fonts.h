@@ -12,10 +12,10 @@
     sees .ttc collections: it knows only the .ttf, .otf, .pfb and .pcf files under
     the folders of /etc/fonts/fonts.conf, by their exact family names. So each name
     maps to families of Debian's archive that JUCE can load (packaged as single
-    fonts, or made visible by LinuxFontCollections), in order of preference, each
+    fonts, or made visible by FontCollections), in order of preference, each
     covering the language that uses the name.
 */
-namespace LinuxFonts
+namespace Fonts
 {
     /** The families that stand in for a typeface name, in order of preference,
         installed or not. JUCE's default sans-serif placeholder maps to the families

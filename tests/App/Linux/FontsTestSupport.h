@@ -2,8 +2,8 @@
 // detector of missing-glyph boxes that works from the drawn outlines alone.
 #pragma once
 
-#include "LinuxFontLookAndFeel.h"
-#include "LinuxFonts.h"
+#include "FontLookAndFeel.h"
+#include "Fonts.h"
 
 #include <gtest/gtest.h>
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -26,23 +26,23 @@ inline const juce::StringArray& getTableTypefaces()
     fallback typeface afterwards, so that the other tests of the binary see JUCE's
     own typefaces.
 */
-class LinuxLookTest  : public ::testing::Test
+class FontLookTest  : public ::testing::Test
 {
 protected:
-    LinuxLookTest()
+    FontLookTest()
         : previousFallback (juce::Font::getFallbackFontName()),
-          look (LinuxFontLookAndFeel::installAsDefault())
+          look (FontLookAndFeel::installAsDefault())
     {
     }
 
-    ~LinuxLookTest() override
+    ~FontLookTest() override
     {
         look.reset();
         juce::Font::setFallbackFontName (previousFallback);
     }
 
     const juce::String previousFallback;
-    std::unique_ptr<LinuxFontLookAndFeel> look;
+    std::unique_ptr<FontLookAndFeel> look;
 };
 
 /**
@@ -59,7 +59,7 @@ public:
         juce::StringArray families;
 
         for (const auto& name : getTableTypefaces())
-            families.mergeArray (LinuxFonts::findInstalledFamilies (name));
+            families.mergeArray (Fonts::findInstalledFamilies (name));
 
         for (const auto& family : families)
             for (const auto& style : juce::Font::findAllTypefaceStyles (family))

@@ -17,19 +17,19 @@
     JUCE's list of fonts is not made to be created from two threads at once: no
     font may be used until waitUntilDone() has returned.
 */
-class LinuxFontScan
+class FontScan
 {
 public:
     /** Starts the scan. JUCE_FONT_PATH must be final by then. */
-    LinuxFontScan();
+    FontScan();
 
     /** Waits for the scan. */
-    ~LinuxFontScan();
+    ~FontScan();
 
     void waitUntilDone();
 
 private:
     std::thread scan;
 
-    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (LinuxFontScan)
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (FontScan)
 };

@@ -1,7 +1,7 @@
 // JUCE sees the Chinese faces of Noto Sans CJK, and only those of its twenty
 // that the text tables need; a collection that is missing or broken leaves the
 // fonts JUCE sees as they were.
-#include "LinuxFontCollections.h"
+#include "FontCollections.h"
 
 #include <gtest/gtest.h>
 #include <juce_graphics/juce_graphics.h>
@@ -15,7 +15,7 @@ juce::String getFontPath()
 }
 
 // The test environment exposed the collections in this folder before JUCE's scan.
-TEST(LinuxFontCollections, JuceSeesTheChineseFacesAlone)
+TEST(FontCollections, JuceSeesTheChineseFacesAlone)
 {
     const auto folder = juce::File::getSpecialLocation(juce::File::currentExecutableFile)
                             .getSiblingFile("font_collections");
@@ -32,7 +32,7 @@ TEST(LinuxFontCollections, JuceSeesTheChineseFacesAlone)
     EXPECT_EQ(juce::StringArray({ "Regular", "Bold" }), juce::Font::findAllTypefaceStyles("Noto Sans CJK TC"));
 }
 
-TEST(LinuxFontCollections, MissingOrBrokenCollectionsChangeNothing)
+TEST(FontCollections, MissingOrBrokenCollectionsChangeNothing)
 {
     const juce::TemporaryFile folder;
     const auto missing = folder.getFile().getChildFile("Missing.ttc");
@@ -44,7 +44,7 @@ TEST(LinuxFontCollections, MissingOrBrokenCollectionsChangeNothing)
     ASSERT_TRUE(staleCopy.replaceWithText("an earlier copy"));
     const auto before = getFontPath();
 
-    EXPECT_FALSE(LinuxFontCollections::expose(folder.getFile(), { missing, broken }));
+    EXPECT_FALSE(FontCollections::expose(folder.getFile(), { missing, broken }));
     EXPECT_EQ(before, getFontPath());
     EXPECT_FALSE(staleCopy.exists());
     EXPECT_FALSE(folder.getFile().getChildFile("Broken.otf").exists());

@@ -1,4 +1,4 @@
-#include "LinuxFontsTestSupport.h"
+#include "FontsTestSupport.h"
 
 #include "CustomLookAndFeel.h"
 #include "Loader.h"
@@ -17,7 +17,7 @@ namespace
     /** One language in force as the screens set it: its strings loaded and its
         typeface as JUCE's fallback.
     */
-    class LanguageTest  : public LinuxLookTest,
+    class LanguageTest  : public FontLookTest,
                           public ::testing::WithParamInterface<juce::uint32>
     {
     protected:
@@ -119,14 +119,14 @@ TEST_P (LanguageTest, LanguageMenuDrawsEveryName)
             << "glyph " << glyph.number << " of " << glyph.font.getTypefaceName();
 }
 
-INSTANTIATE_TEST_SUITE_P (LinuxFonts, LanguageTest, ::testing::Range (0u, numLanguages), languageName);
+INSTANTIATE_TEST_SUITE_P (Fonts, LanguageTest, ::testing::Range (0u, numLanguages), languageName);
 
 //==============================================================================
 // For a human to look at: each language's name as the menu draws it, its
 // heading in bold and a line of its text, in build/.../fonts/languages.png.
 // Read back, the file shows text in each of the three columns of every row.
 
-TEST_F (LinuxLookTest, LanguagesPictureIsWritten)
+TEST_F (FontLookTest, LanguagesPictureIsWritten)
 {
     constexpr int rowHeight = 24;
     constexpr int width = 1000;

@@ -1,18 +1,18 @@
-#include "LinuxFontScan.h"
+#include "FontScan.h"
 
 #include <juce_graphics/juce_graphics.h>
 
-LinuxFontScan::LinuxFontScan()
+FontScan::FontScan()
     : scan ([] { juce::Font::findAllTypefaceNames(); })
 {
 }
 
-LinuxFontScan::~LinuxFontScan()
+FontScan::~FontScan()
 {
     waitUntilDone();
 }
 
-void LinuxFontScan::waitUntilDone()
+void FontScan::waitUntilDone()
 {
     if (scan.joinable())
         scan.join();

@@ -11,16 +11,16 @@
     installs its own SIGINT handler then, which this replaces); destroying it
     restores the default actions.
 */
-class LinuxQuitSignals
+class QuitSignals
 {
 public:
-    LinuxQuitSignals();
-    ~LinuxQuitSignals();
+    QuitSignals();
+    ~QuitSignals();
 
 private:
     static void handleSignal (int signalNumber);
     static void requestQuit (int descriptor);
 
-    LinuxQuitSignals (const LinuxQuitSignals&) = delete;
-    LinuxQuitSignals& operator= (const LinuxQuitSignals&) = delete;
+    QuitSignals (const QuitSignals&) = delete;
+    QuitSignals& operator= (const QuitSignals&) = delete;
 };

@@ -18,12 +18,12 @@
     Both live in the session's XDG_RUNTIME_DIR when it names one, and under the
     user's id in the system's shared folders otherwise.
 */
-class LinuxSingleInstance
+class SingleInstance
 {
 public:
     /** Takes the lock, and listens when it is this process's. */
-    explicit LinuxSingleInstance (const juce::String& applicationName);
-    ~LinuxSingleInstance();
+    explicit SingleInstance (const juce::String& applicationName);
+    ~SingleInstance();
 
     /** True when another process of this user holds the lock. */
     bool isAnotherInstanceRunning() const noexcept;
@@ -41,5 +41,5 @@ private:
     bool lockHeld = false;
     std::unique_ptr<Connection> listener;
 
-    JUCE_DECLARE_NON_COPYABLE (LinuxSingleInstance)
+    JUCE_DECLARE_NON_COPYABLE (SingleInstance)
 };

@@ -15,7 +15,7 @@
     drawn as the font's missing-glyph box. This chain tries, in order, its own
     families, then those that stand in for the fallback typeface in force at the
     time of the call (Font::getFallbackFontName), then the sans-serif families of
-    LinuxFonts. Since the fallback is read on every call rather than when JUCE
+    Fonts. Since the fallback is read on every call rather than when JUCE
     caches the typeface, a font keeps following it: the language menu changes it
     for each item while the fonts it draws with stay the same.
 
@@ -24,14 +24,14 @@
     and whole glyph arrangements by font and glyph number, and these outlive the
     typeface that made them.
 */
-class LinuxFontChain  : public juce::Typeface
+class FontChain  : public juce::Typeface
 {
 public:
     /** A chain for the font's name and style over its installed families, the
         first of which gives the metrics. families must not be empty.
     */
-    LinuxFontChain (const juce::Font& font, const juce::StringArray& families);
-    ~LinuxFontChain() override;
+    FontChain (const juce::Font& font, const juce::StringArray& families);
+    ~FontChain() override;
 
     /** The family that draws the character in the present state of the fallback:
         the first that has a glyph for it, or the first family when none has.
@@ -67,5 +67,5 @@ private:
     std::map<int, juce::Typeface::Ptr> members;   // by process-wide family number
     juce::CriticalSection lock;
 
-    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (LinuxFontChain)
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (FontChain)
 };

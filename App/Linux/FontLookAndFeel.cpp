@@ -1,11 +1,11 @@
-#include "LinuxFontLookAndFeel.h"
+#include "FontLookAndFeel.h"
 
-#include "LinuxFontChain.h"
-#include "LinuxFonts.h"
+#include "FontChain.h"
+#include "Fonts.h"
 
-std::unique_ptr<LinuxFontLookAndFeel> LinuxFontLookAndFeel::installAsDefault()
+std::unique_ptr<FontLookAndFeel> FontLookAndFeel::installAsDefault()
 {
-    auto look = std::make_unique<LinuxFontLookAndFeel>();
+    auto look = std::make_unique<FontLookAndFeel>();
     juce::LookAndFeel::setDefaultLookAndFeel (look.get());
 
     // JUCE caches typefaces by name, and its default face with them: those found
@@ -14,7 +14,7 @@ std::unique_ptr<LinuxFontLookAndFeel> LinuxFontLookAndFeel::installAsDefault()
     return look;
 }
 
-LinuxFontLookAndFeel::~LinuxFontLookAndFeel()
+FontLookAndFeel::~FontLookAndFeel()
 {
     if (&juce::LookAndFeel::getDefaultLookAndFeel() == this)
     {
@@ -23,12 +23,12 @@ LinuxFontLookAndFeel::~LinuxFontLookAndFeel()
     }
 }
 
-juce::Typeface::Ptr LinuxFontLookAndFeel::getTypefaceForFont (const juce::Font& font)
+juce::Typeface::Ptr FontLookAndFeel::getTypefaceForFont (const juce::Font& font)
 {
-    const auto families = LinuxFonts::findInstalledFamilies (font.getTypefaceName());
+    const auto families = Fonts::findInstalledFamilies (font.getTypefaceName());
 
     if (families.isEmpty())
         return juce::LookAndFeel_V4::getTypefaceForFont (font);
 
-    return new LinuxFontChain (font, families);
+    return new FontChain (font, families);
 }

@@ -1,4 +1,4 @@
-#include "LinuxFonts.h"
+#include "Fonts.h"
 
 namespace
 {
@@ -10,7 +10,7 @@ namespace
 
     // Liberation Sans has Arial's metrics, so the Latin screens keep their line
     // breaks. Chinese takes Noto Sans CJK (fonts-noto-cjk), which has a bold face,
-    // once LinuxFontCollections has made it visible; the other CJK families are
+    // once FontCollections has made it visible; the other CJK families are
     // the ones Debian ships as single .ttf files (fonts-ipafont-gothic,
     // fonts-nanum, fonts-droid-fallback). Droid Sans Fallback has no Latin
     // letters: those come from the sans-serif families through the typeface chain.
@@ -57,7 +57,7 @@ namespace
 }
 
 //==============================================================================
-juce::StringArray LinuxFonts::getCandidateFamilies (const juce::String& typefaceName)
+juce::StringArray Fonts::getCandidateFamilies (const juce::String& typefaceName)
 {
     if (typefaceName == juce::Font::getDefaultSansSerifFontName())
         return toStringArray (sansSerifFamilies, std::size (sansSerifFamilies));
@@ -69,7 +69,7 @@ juce::StringArray LinuxFonts::getCandidateFamilies (const juce::String& typeface
     return juce::StringArray (typefaceName);
 }
 
-juce::StringArray LinuxFonts::findInstalledFamilies (const juce::String& typefaceName)
+juce::StringArray Fonts::findInstalledFamilies (const juce::String& typefaceName)
 {
     juce::StringArray installed;
 
@@ -80,12 +80,12 @@ juce::StringArray LinuxFonts::findInstalledFamilies (const juce::String& typefac
     return installed;
 }
 
-bool LinuxFonts::isInstalled (const juce::String& family)
+bool Fonts::isInstalled (const juce::String& family)
 {
     return family.isNotEmpty() && ! juce::Font::findAllTypefaceStyles (family).isEmpty();
 }
 
-bool LinuxFonts::drawsGlyphFor (juce::Typeface& typeface, juce::juce_wchar character)
+bool Fonts::drawsGlyphFor (juce::Typeface& typeface, juce::juce_wchar character)
 {
     const auto missingGlyph = getOutlineFor (typeface, unmappedCharacter);
 

@@ -11,16 +11,16 @@
     Create it on the message thread, after the message manager and before the
     controller link; destroy it there after the link has been finalised.
 */
-class LinuxRunLoopBridge
+class RunLoopBridge
 {
 public:
-    LinuxRunLoopBridge();
-    ~LinuxRunLoopBridge();
+    RunLoopBridge();
+    ~RunLoopBridge();
 
 private:
     CFRunLoopRef runLoop;
     int descriptor;
 
-    LinuxRunLoopBridge (const LinuxRunLoopBridge&) = delete;
-    LinuxRunLoopBridge& operator= (const LinuxRunLoopBridge&) = delete;
+    RunLoopBridge (const RunLoopBridge&) = delete;
+    RunLoopBridge& operator= (const RunLoopBridge&) = delete;
 };

@@ -1,4 +1,4 @@
-#include "LinuxQuitSignals.h"
+#include "QuitSignals.h"
 
 #include <juce_events/juce_events.h>
 
@@ -26,7 +26,7 @@ void setHandler (int signalNumber, void (*handler) (int))
 }
 }
 
-LinuxQuitSignals::LinuxQuitSignals()
+QuitSignals::QuitSignals()
 {
     jassert (pipeReadEnd < 0); // one per process
 
@@ -37,13 +37,13 @@ LinuxQuitSignals::LinuxQuitSignals()
 
     pipeReadEnd = ends[0];
     pipeWriteEnd = ends[1];
-    juce::LinuxEventLoop::registerFdCallback (pipeReadEnd, &LinuxQuitSignals::requestQuit);
+    juce::LinuxEventLoop::registerFdCallback (pipeReadEnd, &QuitSignals::requestQuit);
 
     for (auto signalNumber : quitSignals)
-        setHandler (signalNumber, &LinuxQuitSignals::handleSignal);
+        setHandler (signalNumber, &QuitSignals::handleSignal);
 }
 
-LinuxQuitSignals::~LinuxQuitSignals()
+QuitSignals::~QuitSignals()
 {
     if (pipeReadEnd < 0)
         return;
@@ -57,7 +57,7 @@ LinuxQuitSignals::~LinuxQuitSignals()
     pipeReadEnd = pipeWriteEnd = -1;
 }
 
-void LinuxQuitSignals::handleSignal (int)
+void QuitSignals::handleSignal (int)
 {
     // Only async-signal-safe calls here; a full pipe already holds a request.
     const auto savedErrno = errno;
@@ -66,7 +66,7 @@ void LinuxQuitSignals::handleSignal (int)
     errno = savedErrno;
 }
 
-void LinuxQuitSignals::requestQuit (int descriptor)
+void QuitSignals::requestQuit (int descriptor)
 {
     char requests[64];
 

@@ -1,4 +1,4 @@
-#include "LinuxFontCollections.h"
+#include "FontCollections.h"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -171,19 +171,19 @@ namespace
 }
 
 //==============================================================================
-juce::Array<juce::File> LinuxFontCollections::getInstalledCollections()
+juce::Array<juce::File> FontCollections::getInstalledCollections()
 {
     return { juce::File ("/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc"),
              juce::File ("/usr/share/fonts/opentype/noto/NotoSansCJK-Bold.ttc") };
 }
 
-juce::File LinuxFontCollections::getUserFolder()
+juce::File FontCollections::getUserFolder()
 {
     const auto cacheHome = juce::SystemStats::getEnvironmentVariable ("XDG_CACHE_HOME", {}).trim();
     return juce::File (cacheHome.isEmpty() ? "~/.cache" : cacheHome).getChildFile ("KVXUpdateProgram/fonts");
 }
 
-bool LinuxFontCollections::expose (const juce::File& folder, const juce::Array<juce::File>& collections)
+bool FontCollections::expose (const juce::File& folder, const juce::Array<juce::File>& collections)
 {
     if (! folder.createDirectory())
         return false;

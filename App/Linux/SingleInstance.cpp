@@ -1,4 +1,4 @@
-#include "LinuxSingleInstance.h"
+#include "SingleInstance.h"
 
 #include <unistd.h>
 
@@ -25,7 +25,7 @@ juce::String getInstanceName (const juce::String& applicationName)
 // that it can listen before the message manager exists; the command line then
 // travels to the message thread as an asynchronous call, which is dropped when
 // the message loop has already stopped.
-class LinuxSingleInstance::Connection  : public juce::InterprocessConnection
+class SingleInstance::Connection  : public juce::InterprocessConnection
 {
 public:
     Connection() : juce::InterprocessConnection (false, messageMagic) {}
@@ -45,7 +45,7 @@ public:
 };
 
 //==============================================================================
-LinuxSingleInstance::LinuxSingleInstance (const juce::String& applicationName)
+SingleInstance::SingleInstance (const juce::String& applicationName)
     : pipeName (getInstanceName (applicationName)),
       lock (getInstanceName (applicationName) + ".lock")
 {
@@ -61,7 +61,7 @@ LinuxSingleInstance::LinuxSingleInstance (const juce::String& applicationName)
     }
 }
 
-LinuxSingleInstance::~LinuxSingleInstance()
+SingleInstance::~SingleInstance()
 {
     listener.reset();
 
@@ -69,12 +69,12 @@ LinuxSingleInstance::~LinuxSingleInstance()
         lock.exit();
 }
 
-bool LinuxSingleInstance::isAnotherInstanceRunning() const noexcept
+bool SingleInstance::isAnotherInstanceRunning() const noexcept
 {
     return ! lockHeld;
 }
 
-bool LinuxSingleInstance::sendToRunningInstance (const juce::String& commandLine)
+bool SingleInstance::sendToRunningInstance (const juce::String& commandLine)
 {
     Connection sender;
 

@@ -1,6 +1,6 @@
-#include "LinuxFontScaledFace.h"
+#include "FontScaledFace.h"
 
-#include "LinuxFonts.h"
+#include "Fonts.h"
 
 namespace
 {
@@ -13,24 +13,24 @@ namespace
 }
 
 //==============================================================================
-juce::Typeface::Ptr LinuxFontScaledFace::fillEm (juce::Typeface::Ptr typeface)
+juce::Typeface::Ptr FontScaledFace::fillEm (juce::Typeface::Ptr typeface)
 {
     if (typeface == nullptr)
         return typeface;
 
     for (const auto character : fullWidthCharacters)
     {
-        if (! LinuxFonts::drawsGlyphFor (*typeface, character))
+        if (! Fonts::drawsGlyphFor (*typeface, character))
             continue;
 
         const auto em = typeface->getStringWidth (juce::String::charToString (character));
-        return em > 0.0f && em < looseEm ? new LinuxFontScaledFace (typeface, 1.0f / em) : typeface;
+        return em > 0.0f && em < looseEm ? new FontScaledFace (typeface, 1.0f / em) : typeface;
     }
 
     return typeface;
 }
 
-LinuxFontScaledFace::LinuxFontScaledFace (juce::Typeface::Ptr originalToUse, float scaleToUse)
+FontScaledFace::FontScaledFace (juce::Typeface::Ptr originalToUse, float scaleToUse)
     : juce::Typeface (originalToUse->getName(), originalToUse->getStyle()),
       original (originalToUse),
       scale (scaleToUse)
@@ -38,16 +38,16 @@ LinuxFontScaledFace::LinuxFontScaledFace (juce::Typeface::Ptr originalToUse, flo
 }
 
 //==============================================================================
-float LinuxFontScaledFace::getAscent() const                { return original->getAscent(); }
-float LinuxFontScaledFace::getDescent() const               { return original->getDescent(); }
-float LinuxFontScaledFace::getHeightToPointsFactor() const  { return original->getHeightToPointsFactor(); }
+float FontScaledFace::getAscent() const                { return original->getAscent(); }
+float FontScaledFace::getDescent() const               { return original->getDescent(); }
+float FontScaledFace::getHeightToPointsFactor() const  { return original->getHeightToPointsFactor(); }
 
-float LinuxFontScaledFace::getStringWidth (const juce::String& text)
+float FontScaledFace::getStringWidth (const juce::String& text)
 {
     return scale * original->getStringWidth (text);
 }
 
-void LinuxFontScaledFace::getGlyphPositions (const juce::String& text, juce::Array<int>& glyphs,
+void FontScaledFace::getGlyphPositions (const juce::String& text, juce::Array<int>& glyphs,
                                              juce::Array<float>& xOffsets)
 {
     const auto first = xOffsets.size();
@@ -57,7 +57,7 @@ void LinuxFontScaledFace::getGlyphPositions (const juce::String& text, juce::Arr
         xOffsets.getReference (i) *= scale;
 }
 
-bool LinuxFontScaledFace::getOutlineForGlyph (int glyphNumber, juce::Path& path)
+bool FontScaledFace::getOutlineForGlyph (int glyphNumber, juce::Path& path)
 {
     if (! original->getOutlineForGlyph (glyphNumber, path))
         return false;

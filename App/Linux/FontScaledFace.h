@@ -15,7 +15,7 @@
     scales the outlines and advances, and keeps the ascent and descent, so lines,
     boxes and baselines stay where they are.
 */
-class LinuxFontScaledFace  : public juce::Typeface
+class FontScaledFace  : public juce::Typeface
 {
 public:
     /** The typeface itself, or, when it draws CJK ideographs narrower than
@@ -23,7 +23,7 @@ public:
     */
     static juce::Typeface::Ptr fillEm (juce::Typeface::Ptr typeface);
 
-    LinuxFontScaledFace (juce::Typeface::Ptr original, float scale);
+    FontScaledFace (juce::Typeface::Ptr original, float scale);
 
     //==============================================================================
     float getAscent() const override;
@@ -37,5 +37,5 @@ private:
     const juce::Typeface::Ptr original;
     const float scale;
 
-    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (LinuxFontScaledFace)
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (FontScaledFace)
 };

@@ -1,10 +1,10 @@
-#include "LinuxRunLoopBridge.h"
+#include "RunLoopBridge.h"
 
 #include <Platform/RunLoop.h>
 
 #include <juce_events/juce_events.h>
 
-LinuxRunLoopBridge::LinuxRunLoopBridge()
+RunLoopBridge::RunLoopBridge()
     : runLoop (CFRunLoopGetCurrent()),
       descriptor (platform::runLoopDescriptor (runLoop))
 {
@@ -16,7 +16,7 @@ LinuxRunLoopBridge::LinuxRunLoopBridge()
     });
 }
 
-LinuxRunLoopBridge::~LinuxRunLoopBridge()
+RunLoopBridge::~RunLoopBridge()
 {
     juce::LinuxEventLoop::unregisterFdCallback (descriptor);
 }

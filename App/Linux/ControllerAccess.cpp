@@ -1,4 +1,4 @@
-#include "LinuxControllerAccess.h"
+#include "ControllerAccess.h"
 
 #include "HidUtil.h"
 

@@ -1,6 +1,6 @@
-#include "LinuxFontsTestSupport.h"
+#include "FontsTestSupport.h"
 
-#include "LinuxFontChain.h"
+#include "FontChain.h"
 
 #include <climits>
 
@@ -24,7 +24,7 @@ namespace
 // meant for its language: a package missing from the setup, or a family name
 // that JUCE reads otherwise from the font file, leaves a language without font.
 
-TEST (LinuxFontsResolution, EachTableTypefaceFindsItsFamily)
+TEST (FontsResolution, EachTableTypefaceFindsItsFamily)
 {
     const std::pair<const char*, const char*> expected[] =
     {
@@ -37,46 +37,46 @@ TEST (LinuxFontsResolution, EachTableTypefaceFindsItsFamily)
     };
 
     for (const auto& [name, family] : expected)
-        EXPECT_EQ (LinuxFonts::findInstalledFamilies (name)[0], juce::String (family)) << name;
+        EXPECT_EQ (Fonts::findInstalledFamilies (name)[0], juce::String (family)) << name;
 
-    EXPECT_EQ (LinuxFonts::findInstalledFamilies (juce::Font::getDefaultSansSerifFontName())[0],
+    EXPECT_EQ (Fonts::findInstalledFamilies (juce::Font::getDefaultSansSerifFontName())[0],
                juce::String ("Liberation Sans"));
 }
 
-TEST (LinuxFontsResolution, OnlyInstalledCandidatesAreTaken)
+TEST (FontsResolution, OnlyInstalledCandidatesAreTaken)
 {
-    EXPECT_EQ (LinuxFonts::getCandidateFamilies ("Klingon Sans"), juce::StringArray ("Klingon Sans"));
-    EXPECT_TRUE (LinuxFonts::findInstalledFamilies ("Klingon Sans").isEmpty());
-    EXPECT_TRUE (LinuxFonts::findInstalledFamilies ({}).isEmpty());
-    EXPECT_EQ (LinuxFonts::findInstalledFamilies ("DejaVu Sans"), juce::StringArray ("DejaVu Sans"));
+    EXPECT_EQ (Fonts::getCandidateFamilies ("Klingon Sans"), juce::StringArray ("Klingon Sans"));
+    EXPECT_TRUE (Fonts::findInstalledFamilies ("Klingon Sans").isEmpty());
+    EXPECT_TRUE (Fonts::findInstalledFamilies ({}).isEmpty());
+    EXPECT_EQ (Fonts::findInstalledFamilies ("DejaVu Sans"), juce::StringArray ("DejaVu Sans"));
 }
 
-TEST_F (LinuxLookTest, NameWithoutInstalledFamilyGetsJucesOwnTypeface)
+TEST_F (FontLookTest, NameWithoutInstalledFamilyGetsJucesOwnTypeface)
 {
     const auto typeface = resolve (juce::Font ("Klingon Sans", 13.0f, juce::Font::plain));
 
     ASSERT_NE (typeface, nullptr);
-    EXPECT_EQ (dynamic_cast<LinuxFontChain*> (typeface.get()), nullptr);
+    EXPECT_EQ (dynamic_cast<FontChain*> (typeface.get()), nullptr);
 }
 
 //==============================================================================
 // The coverage check: a font that lacks a character draws its missing glyph,
 // which must not count as the character's.
 
-TEST (LinuxFontsCoverage, LatinFontLacksChineseAndChineseFontLacksLatin)
+TEST (FontsCoverage, LatinFontLacksChineseAndChineseFontLacksLatin)
 {
     const auto latin = loadFamily ("Liberation Sans");
     const auto chinese = loadFamily ("Droid Sans Fallback");
 
-    EXPECT_TRUE (LinuxFonts::drawsGlyphFor (*latin, 'A'));
-    EXPECT_TRUE (LinuxFonts::drawsGlyphFor (*latin, 0x0416));   // Cyrillic Zhe
-    EXPECT_FALSE (LinuxFonts::drawsGlyphFor (*latin, 0x4e2d));  // Han "middle"
-    EXPECT_TRUE (LinuxFonts::drawsGlyphFor (*chinese, 0x4e2d));
-    EXPECT_FALSE (LinuxFonts::drawsGlyphFor (*chinese, 'A'));
-    EXPECT_TRUE (LinuxFonts::drawsGlyphFor (*chinese, ' '));
+    EXPECT_TRUE (Fonts::drawsGlyphFor (*latin, 'A'));
+    EXPECT_TRUE (Fonts::drawsGlyphFor (*latin, 0x0416));   // Cyrillic Zhe
+    EXPECT_FALSE (Fonts::drawsGlyphFor (*latin, 0x4e2d));  // Han "middle"
+    EXPECT_TRUE (Fonts::drawsGlyphFor (*chinese, 0x4e2d));
+    EXPECT_FALSE (Fonts::drawsGlyphFor (*chinese, 'A'));
+    EXPECT_TRUE (Fonts::drawsGlyphFor (*chinese, ' '));
 }
 
-TEST (LinuxFontsCoverage, DetectorFindsBoxesOfChineseInLatinFont)
+TEST (FontsCoverage, DetectorFindsBoxesOfChineseInLatinFont)
 {
     const MissingGlyphDetector detector;
     const auto latin = loadFamily ("Liberation Sans");
@@ -91,22 +91,22 @@ TEST (LinuxFontsCoverage, DetectorFindsBoxesOfChineseInLatinFont)
 // fallback was when JUCE cached the typeface.
 
 // As Chinese draws when Noto Sans CJK is missing.
-TEST_F (LinuxLookTest, ChineseFamilyWithoutLatinTakesItFromSansSerif)
+TEST_F (FontLookTest, ChineseFamilyWithoutLatinTakesItFromSansSerif)
 {
     juce::Font::setFallbackFontName ("Klingon Sans");
     const juce::Font font ("Heiti SC", 13.0f, juce::Font::plain);
-    const juce::Typeface::Ptr chain = new LinuxFontChain (font, juce::StringArray ("Droid Sans Fallback"));
-    auto& droidChain = dynamic_cast<LinuxFontChain&> (*chain);
+    const juce::Typeface::Ptr chain = new FontChain (font, juce::StringArray ("Droid Sans Fallback"));
+    auto& droidChain = dynamic_cast<FontChain&> (*chain);
 
     EXPECT_EQ (droidChain.getFamilyFor (0x4e2d), "Droid Sans Fallback");
     EXPECT_EQ (droidChain.getFamilyFor ('K'), "Liberation Sans");
 }
 
-TEST_F (LinuxLookTest, PlaceholderFollowsFallbackChangedAfterCaching)
+TEST_F (FontLookTest, PlaceholderFollowsFallbackChangedAfterCaching)
 {
     const juce::Font menuFont (17.0f);
     juce::Font::setFallbackFontName ("Arial");
-    auto* chain = dynamic_cast<LinuxFontChain*> (menuFont.getTypefacePtr().get());
+    auto* chain = dynamic_cast<FontChain*> (menuFont.getTypefacePtr().get());
     ASSERT_NE (chain, nullptr);
     EXPECT_EQ (chain->getFamilyFor ('E'), "Liberation Sans");
 
@@ -119,7 +119,7 @@ TEST_F (LinuxLookTest, PlaceholderFollowsFallbackChangedAfterCaching)
     EXPECT_EQ (chain->getFamilyFor ('E'), "Liberation Sans");
 }
 
-TEST_F (LinuxLookTest, SameCharacterFromTwoFamiliesHasTwoGlyphNumbers)
+TEST_F (FontLookTest, SameCharacterFromTwoFamiliesHasTwoGlyphNumbers)
 {
     // JUCE's glyph cache knows a glyph by font and number alone.
     const auto typeface = juce::Font (17.0f).getTypefacePtr();
@@ -135,10 +135,10 @@ TEST_F (LinuxLookTest, SameCharacterFromTwoFamiliesHasTwoGlyphNumbers)
     EXPECT_NE (glyphUnder ("Hiragino Maru Gothic Pro W4"), glyphUnder ("Heiti SC"));
 }
 
-TEST_F (LinuxLookTest, PositionsOfMixedTextAdvanceOverEveryRun)
+TEST_F (FontLookTest, PositionsOfMixedTextAdvanceOverEveryRun)
 {
     juce::Font::setFallbackFontName ("Klingon Sans");
-    const juce::Typeface::Ptr typeface = new LinuxFontChain (juce::Font ("Heiti SC", 13.0f, juce::Font::plain),
+    const juce::Typeface::Ptr typeface = new FontChain (juce::Font ("Heiti SC", 13.0f, juce::Font::plain),
                                                              juce::StringArray ("Droid Sans Fallback"));
     const auto text = juce::String::fromUTF8 ("KVX\xe4\xb8\xad\xe6\x96\x87" "A");
     juce::Array<int> glyphs;
@@ -154,7 +154,7 @@ TEST_F (LinuxLookTest, PositionsOfMixedTextAdvanceOverEveryRun)
     EXPECT_FLOAT_EQ (offsets.getLast(), typeface->getStringWidth (text));
 }
 
-TEST_F (LinuxLookTest, GlyphNumbersThatNameNoMemberDrawNothing)
+TEST_F (FontLookTest, GlyphNumbersThatNameNoMemberDrawNothing)
 {
     const auto typeface = resolve (juce::Font ("Arial", 13.0f, juce::Font::plain));
     juce::Path path;
@@ -166,11 +166,11 @@ TEST_F (LinuxLookTest, GlyphNumbersThatNameNoMemberDrawNothing)
     }
 }
 
-TEST_F (LinuxLookTest, RemovedLookHandsTypefacesBackToJuce)
+TEST_F (FontLookTest, RemovedLookHandsTypefacesBackToJuce)
 {
     look.reset();
     const auto typeface = resolve (juce::Font ("Arial", 13.0f, juce::Font::plain));
 
-    EXPECT_EQ (dynamic_cast<LinuxFontChain*> (typeface.get()), nullptr);
-    EXPECT_EQ (dynamic_cast<LinuxFontChain*> (juce::Font (13.0f).getTypefacePtr().get()), nullptr);
+    EXPECT_EQ (dynamic_cast<FontChain*> (typeface.get()), nullptr);
+    EXPECT_EQ (dynamic_cast<FontChain*> (juce::Font (13.0f).getTypefacePtr().get()), nullptr);
 }
