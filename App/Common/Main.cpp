@@ -11,6 +11,7 @@
  #include "SingleInstance.h"
 #endif
 
+#include <iostream>
 #include <memory>
 
 //==============================================================================
@@ -128,21 +129,35 @@ static juce::JUCEApplicationBase* createApplication()
     return new Application();
 }
 
+#if JUCE_LINUX
+// A start that does not run says why. It succeeds only when the running
+// instance has its command line and brings its window to the front.
+static int leaveWithoutRunning (SingleInstance& singleInstance, int argc, char* argv[])
+{
+    juce::StringArray arguments;
+
+    for (int i = 1; i < argc; ++i)
+        arguments.add (juce::String::fromUTF8 (argv[i]));
+
+    if (singleInstance.isAnotherInstanceRunning()
+        && singleInstance.sendToRunningInstance (arguments.joinIntoString (" ")))
+    {
+        std::cerr << "KVXUpdateProgram is already running; its window comes to the front." << std::endl;
+        return 0;
+    }
+
+    std::cerr << "KVXUpdateProgram cannot start: " << singleInstance.getProblem() << "." << std::endl;
+    return 1;
+}
+#endif
+
 int main (int argc, char* argv[])
 {
    #if JUCE_LINUX
     SingleInstance singleInstance ("KVXUpdateProgram");
 
-    if (singleInstance.isAnotherInstanceRunning())
-    {
-        juce::StringArray arguments;
-
-        for (int i = 1; i < argc; ++i)
-            arguments.add (juce::String::fromUTF8 (argv[i]));
-
-        singleInstance.sendToRunningInstance (arguments.joinIntoString (" "));
-        return 0;
-    }
+    if (singleInstance.isAnotherInstanceRunning() || singleInstance.getProblem().isNotEmpty())
+        return leaveWithoutRunning (singleInstance, argc, argv);
    #endif
 
     juce::JUCEApplicationBase::createInstance = &createApplication;

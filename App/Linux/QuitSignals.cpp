@@ -14,7 +14,8 @@ namespace
 int pipeReadEnd = -1;
 int pipeWriteEnd = -1;
 
-constexpr int quitSignals[] = { SIGINT, SIGTERM };
+// A closed terminal hangs up on the program it started.
+constexpr int quitSignals[] = { SIGINT, SIGTERM, SIGHUP };
 
 void setHandler (int signalNumber, void (*handler) (int))
 {
@@ -23,6 +24,14 @@ void setHandler (int signalNumber, void (*handler) (int))
     sigemptyset (&action.sa_mask);
     action.sa_flags = SA_RESTART;
     sigaction (signalNumber, &action, nullptr);
+}
+
+// A signal that the starter ignores stays ignored: nohup keeps the program
+// running when its terminal closes.
+bool isIgnored (int signalNumber)
+{
+    struct sigaction current {};
+    return sigaction (signalNumber, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
 }
 }
 
@@ -40,7 +49,8 @@ QuitSignals::QuitSignals()
     juce::LinuxEventLoop::registerFdCallback (pipeReadEnd, &QuitSignals::requestQuit);
 
     for (auto signalNumber : quitSignals)
-        setHandler (signalNumber, &QuitSignals::handleSignal);
+        if (! isIgnored (signalNumber))
+            setHandler (signalNumber, &QuitSignals::handleSignal);
 }
 
 QuitSignals::~QuitSignals()
@@ -49,7 +59,8 @@ QuitSignals::~QuitSignals()
         return;
 
     for (auto signalNumber : quitSignals)
-        setHandler (signalNumber, SIG_DFL);
+        if (! isIgnored (signalNumber))
+            setHandler (signalNumber, SIG_DFL);
 
     juce::LinuxEventLoop::unregisterFdCallback (pipeReadEnd);
     close (pipeReadEnd);

@@ -2,14 +2,16 @@
 
 //==============================================================================
 /**
-    Linux only: the platform's quit request is SIGINT or SIGTERM. While this
-    object lives, either signal reaches JUCEApplicationBase::systemRequestedQuit
-    on the message thread, through a pipe that JUCE's message loop watches, so
-    that the application shuts down in its usual order.
+    Linux only: the platform's quit request is SIGINT, SIGTERM or SIGHUP (the
+    terminal that started the program has closed). While this object lives,
+    each of them that is not ignored (nohup ignores SIGHUP) reaches
+    JUCEApplicationBase::systemRequestedQuit on the message thread, through a
+    pipe that JUCE's message loop watches, so that the application shuts down
+    in its usual order.
 
     Create it on the message thread once the message manager exists (JUCE
     installs its own SIGINT handler then, which this replaces); destroying it
-    restores the default actions.
+    restores the default actions of the signals it handled.
 */
 class QuitSignals
 {

@@ -15,8 +15,9 @@
     sends its command line down the pipe and leaves. The running instance then
     calls anotherInstanceStarted on its message thread.
 
-    Both live in the session's XDG_RUNTIME_DIR when it names one, and under the
-    user's id in the system's shared folders otherwise.
+    Both live in the folder that InstanceFolder chooses, which no other user
+    can write. A lock that cannot be taken or tested never counts as this
+    process's: then getProblem says why, and the process must not run.
 */
 class SingleInstance
 {
@@ -29,16 +30,27 @@ public:
     bool isAnotherInstanceRunning() const noexcept;
 
     /** Hands the command line to the running instance; false when it could not
-        be delivered (that instance may still be starting or stopping).
+        be delivered (that instance may still be starting or stopping), and
+        getProblem then says so.
     */
     bool sendToRunningInstance (const juce::String& commandLine);
+
+    /** Why this process may neither run nor hand over to another, naming the
+        folder; empty when it holds the lock or another instance does.
+    */
+    const juce::String& getProblem() const noexcept;
 
 private:
     class Connection;
 
-    juce::String pipeName;
-    juce::InterProcessLock lock;
-    bool lockHeld = false;
+    void takeLock (const juce::File& lockFile);
+    void listen();
+
+    juce::File folder;
+    juce::String pipePath;
+    juce::String problem;
+    int lockDescriptor = -1;
+    bool anotherRunning = false;
     std::unique_ptr<Connection> listener;
 
     JUCE_DECLARE_NON_COPYABLE (SingleInstance)

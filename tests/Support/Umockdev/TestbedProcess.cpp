@@ -130,10 +130,10 @@ std::string TestbedProcess::readOutput()
     return output;
 }
 
-void TestbedProcess::requestQuit() const
+void TestbedProcess::requestQuit(int signalNumber) const
 {
     if (pid > 0)
-        kill(pid, SIGTERM);
+        kill(pid, signalNumber);
 }
 
 int TestbedProcess::waitForExit()

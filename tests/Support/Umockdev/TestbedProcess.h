@@ -37,8 +37,8 @@ public:
     // program fails its test instead of hanging it.
     std::string readOutput();
 
-    // Sends the platform's quit request, SIGTERM.
-    void requestQuit() const;
+    // Sends one of the platform's quit requests: SIGTERM, SIGINT or SIGHUP.
+    void requestQuit(int signalNumber) const;
 
     // The program's exit status; -1 when it was killed, died of a signal or
     // still ran after a minute.

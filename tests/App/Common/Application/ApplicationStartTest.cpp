@@ -1,6 +1,6 @@
 // The real application under an X server of the test's own: it shows its one
-// window, stays a single instance, and quits cleanly on the platform's quit
-// request.
+// window, stays a single instance, says why when it does not start, and quits
+// cleanly on the platform's quit request.
 #include "Support/Desktop/XvfbServer.h"
 
 #include <gtest/gtest.h>
@@ -10,10 +10,14 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -26,7 +30,9 @@ namespace
 // Bounds that only keep a broken test from hanging; nothing is timed.
 constexpr auto startBound = std::chrono::seconds(60);
 
-pid_t spawn(const std::vector<std::string>& arguments, const std::vector<std::string>& extraEnvironment)
+// With its standard error stream in errorFile, when one is named.
+pid_t spawn(const std::vector<std::string>& arguments, const std::vector<std::string>& extraEnvironment,
+            const std::string& errorFile)
 {
     std::vector<char*> argv;
     for (const auto& argument : arguments)
@@ -42,8 +48,33 @@ pid_t spawn(const std::vector<std::string>& arguments, const std::vector<std::st
         envp.push_back(const_cast<char*>(entry.c_str()));
     envp.push_back(nullptr);
 
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (! errorFile.empty())
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+
     pid_t pid = -1;
-    return posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), envp.data()) == 0 ? pid : -1;
+    const int failure = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    return failure == 0 ? pid : -1;
+}
+
+// The set of signals the process ignores, from its status; empty when unknown.
+unsigned long long ignoredSignalsOf(pid_t pid)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("SigIgn:", 0) == 0)
+            return std::strtoull(line.c_str() + 7, nullptr, 16);
+
+    return 0;
+}
+
+std::string readFile(const std::filesystem::path& path)
+{
+    std::ifstream file(path);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 // The exit status, or -1 when the process did not end normally (or within the bound).
@@ -104,18 +135,22 @@ protected:
                 waitpid(pid, nullptr, 0);
     }
 
-    pid_t startApplication(const std::filesystem::path& runtimeFolder = sessionFolder)
+    // An empty runtime folder leaves the session without one.
+    pid_t startApplication(const std::filesystem::path& runtimeFolder = sessionFolder,
+                           const std::vector<std::string>& moreEnvironment = {}, const std::string& errorFile = {})
     {
         // Under AddressSanitizer: the X libraries that JUCE loads at run time and
         // unloads at exit leave allocations that the leak checker cannot name, so
         // it would fail every clean exit. The application's own objects are
         // leak-checked by the component tests.
         const char* sanitizerOptions = std::getenv("ASAN_OPTIONS");
-        const pid_t pid = spawn({ KVX_APPLICATION_PATH },
-                                { "DISPLAY=" + x->display(), "XDG_RUNTIME_DIR=" + runtimeFolder.string(),
-                                  "LANG=en_US.UTF-8", "LANGUAGE=en", "LC_ALL=en_US.UTF-8",
-                                  std::string("ASAN_OPTIONS=") + (sanitizerOptions != nullptr ? sanitizerOptions : "")
-                                      + ":detect_leaks=0" });
+        std::vector<std::string> environment(moreEnvironment);
+        environment.insert(environment.end(),
+                           { "DISPLAY=" + x->display(), "XDG_RUNTIME_DIR=" + runtimeFolder.string(),
+                             "LANG=en_US.UTF-8", "LANGUAGE=en", "LC_ALL=en_US.UTF-8",
+                             std::string("ASAN_OPTIONS=") + (sanitizerOptions != nullptr ? sanitizerOptions : "")
+                                 + ":detect_leaks=0" });
+        const pid_t pid = spawn({ KVX_APPLICATION_PATH }, environment, errorFile);
         if (pid > 0)
             started.push_back(pid);
         return pid;
@@ -196,10 +231,13 @@ TEST_F(ApplicationUnderXvfb, SecondStartLeavesOneProcessAndOneWindow)
     const pid_t first = startApplication();
     ASSERT_TRUE(waitForWindow(first));
 
-    const pid_t second = startApplication();
+    const auto errorFile = sessionFolder / "second-start-errors.txt";
+    const pid_t second = startApplication(sessionFolder, {}, errorFile);
     ASSERT_GT(second, 0);
     EXPECT_EQ(0, waitForExit(second)) << "the second start did not end by itself";
     forget(second);
+    const auto errors = readFile(errorFile);
+    EXPECT_NE(std::string::npos, errors.find("already running")) << errors;
 
     EXPECT_EQ(1u, applicationWindows().size());
     EXPECT_EQ(0, waitpid(first, nullptr, WNOHANG)) << "the first instance has ended";
@@ -223,6 +261,56 @@ TEST_F(ApplicationUnderXvfb, AnotherSessionsInstanceStartsItsOwn)
     EXPECT_EQ(0, quitWith(second, SIGTERM));
     EXPECT_EQ(0, quitWith(first, SIGTERM));
     std::filesystem::remove_all(otherSession);
+}
+
+// A start that can neither run nor hand over to a running copy says why,
+// naming the folder of its lock, and fails.
+TEST_F(ApplicationUnderXvfb, AStartThatCannotHandOverSaysWhyAndFails)
+{
+    // A copy that holds the lock and never answers: the test itself.
+    const int lock = open((sessionFolder / "KVXUpdateProgram.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    struct flock wholeFile {};
+    wholeFile.l_type = F_WRLCK;
+    ASSERT_EQ(0, fcntl(lock, F_SETLK, &wholeFile));
+
+    // Without a runtime folder: a link where the lock's own folder would be
+    // made, as anyone may plant in a shared temporary folder.
+    const auto temporaryFolder = makeRuntimeFolder();
+    const auto privateFolder = temporaryFolder / ("KVXUpdateProgram-" + std::to_string(geteuid()));
+    std::filesystem::create_directory_symlink(temporaryFolder, privateFolder);
+
+    const std::pair<std::filesystem::path, std::filesystem::path> runtimeAndLockFolders[] = {
+        { sessionFolder, sessionFolder }, { "", privateFolder } };
+
+    for (const auto& [runtimeFolder, lockFolder] : runtimeAndLockFolders)
+    {
+        const auto errorFile = temporaryFolder / "errors.txt";
+        const pid_t start = startApplication(runtimeFolder, { "TMPDIR=" + temporaryFolder.string() }, errorFile);
+        ASSERT_GT(start, 0);
+        EXPECT_EQ(1, waitForExit(start)) << lockFolder;
+        forget(start);
+
+        const auto errors = readFile(errorFile);
+        EXPECT_NE(std::string::npos, errors.find(lockFolder.string())) << errors;
+    }
+
+    EXPECT_TRUE(applicationWindows().empty());
+    close(lock);
+    std::filesystem::remove_all(temporaryFolder);
+}
+
+// Started through nohup, it keeps ignoring the hang-up of its closed terminal.
+TEST_F(ApplicationUnderXvfb, StartedToIgnoreHangUpsKeepsIgnoringThem)
+{
+    const auto previous = signal(SIGHUP, SIG_IGN);
+    const pid_t app = startApplication();
+    signal(SIGHUP, previous);
+    ASSERT_TRUE(waitForWindow(app));
+
+    // The window shows once the quit signals are set up.
+    EXPECT_NE(0u, ignoredSignalsOf(app) & (1ull << (SIGHUP - 1))) << "SIGHUP is handled";
+
+    EXPECT_EQ(0, quitWith(app, SIGTERM));
 }
 
 } // namespace

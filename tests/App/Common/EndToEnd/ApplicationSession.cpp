@@ -205,10 +205,10 @@ bool ApplicationSession::chooseLanguage(int index) const
     return x.findWindows("^menu$").empty();
 }
 
-void ApplicationSession::requestQuit() const
+void ApplicationSession::requestQuit(int signalNumber) const
 {
     if (process != nullptr)
-        process->requestQuit();
+        process->requestQuit(signalNumber);
 }
 
 int ApplicationSession::waitForExit()

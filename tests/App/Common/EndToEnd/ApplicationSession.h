@@ -54,8 +54,8 @@ public:
     // the menu did not open.
     bool chooseLanguage(int index) const;
 
-    // Sends the platform's quit request.
-    void requestQuit() const;
+    // Sends one of the platform's quit requests: SIGTERM, SIGINT or SIGHUP.
+    void requestQuit(int signalNumber) const;
 
     // The program's exit status; -1 when it did not end normally.
     int waitForExit();

@@ -11,7 +11,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -223,7 +225,13 @@ TEST_F(EndToEnd, ControllerPulledOutMidUpdateEndsInError)
     EXPECT_EQ(0, app->waitForExit());
 }
 
-TEST_F(EndToEnd, QuitWhileTheUpdateWaitsEndsWithinTheFinishWait)
+// Each quit request ends the program in order, the hang-up of the terminal that
+// started it as well as SIGTERM.
+class EndToEndQuit : public EndToEnd, public ::testing::WithParamInterface<int>
+{
+};
+
+TEST_P(EndToEndQuit, WhileTheUpdateWaitsEndsWithinTheFinishWait)
 {
     // Unanswered, the first data block holds the update for its 180 s allowance.
     controller.failAt(ControllerCode::data, 1, ControllerFault::noReply());
@@ -235,7 +243,7 @@ TEST_F(EndToEnd, QuitWhileTheUpdateWaitsEndsWithinTheFinishWait)
     app->clickRightButton();
     ASSERT_TRUE(waitUntilSent(ControllerCode::data));
 
-    app->requestQuit();
+    app->requestQuit(GetParam());
 
     // Woken at once, the update thread still sends the finish and waits out its
     // 10 s, for no reply comes through a stopped message loop; the program ends
@@ -243,6 +251,10 @@ TEST_F(EndToEnd, QuitWhileTheUpdateWaitsEndsWithinTheFinishWait)
     EXPECT_EQ(0, app->waitForExit()) << "the quit did not wake the update thread";
     EXPECT_EQ(1, countSent(ControllerCode::finish));
 }
+
+INSTANTIATE_TEST_SUITE_P(Signals, EndToEndQuit, ::testing::Values(SIGTERM, SIGHUP),
+                         [](const ::testing::TestParamInfo<int>& info)
+                         { return std::string(info.param == SIGHUP ? "SIGHUP" : "SIGTERM"); });
 
 } // namespace
 } // namespace kvxtest

@@ -1,0 +1,85 @@
+#include "InstanceFolder.h"
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace
+{
+// errno first: building the message may change it.
+juce::String describeFailure (const char* failure, const juce::String& path)
+{
+    const juce::String reason (std::strerror (errno));
+    return juce::String (failure) + " " + path + ": " + reason;
+}
+
+// Why a folder may not hold the lock and the pipe; empty when it may.
+juce::String findFault (const struct stat& info, mode_t forbiddenModes)
+{
+    if (! S_ISDIR (info.st_mode))
+        return "is a link or no folder";
+
+    if (info.st_uid != geteuid())
+        return "belongs to another user";
+
+    if ((info.st_mode & forbiddenModes) != 0)
+        return juce::String::formatted ("is open to other users (mode %o)", (unsigned) (info.st_mode & 07777));
+
+    return {};
+}
+
+// The session's choice of folder, so a link to it is followed; what counts is
+// the folder it leads to.
+bool isFitRuntimeFolder (const juce::String& path)
+{
+    struct stat info {};
+
+    return juce::File::isAbsolutePath (path)
+        && stat (path.toRawUTF8(), &info) == 0
+        && findFault (info, S_IWGRP | S_IWOTH).isEmpty();
+}
+
+juce::File getPrivateFolder (const juce::String& applicationName)
+{
+    const auto temporary = juce::SystemStats::getEnvironmentVariable ("TMPDIR", {});
+    const juce::File parent (juce::File::isAbsolutePath (temporary) ? temporary : juce::String ("/tmp"));
+
+    return parent.getChildFile (applicationName + "-" + juce::String ((juce::int64) geteuid()));
+}
+
+// The folder's name is known to every user of a shared temporary folder, so
+// anyone may have put something there first: only a folder that this user made
+// for no one else is taken, never a link.
+juce::String makePrivateFolder (const juce::File& folder)
+{
+    const auto path = folder.getFullPathName();
+
+    if (mkdir (path.toRawUTF8(), S_IRWXU) != 0 && errno != EEXIST)
+        return describeFailure ("cannot make the lock folder", path);
+
+    struct stat info {};
+
+    if (lstat (path.toRawUTF8(), &info) != 0)
+        return describeFailure ("cannot examine the lock folder", path);
+
+    const auto fault = findFault (info, S_IRWXG | S_IRWXO);
+
+    if (fault.isNotEmpty())
+        return "the lock folder " + path + " " + fault + "; remove it, or set TMPDIR to a folder of your own";
+
+    return {};
+}
+}
+
+//==============================================================================
+InstanceFolder::Choice InstanceFolder::choose (const juce::String& applicationName)
+{
+    const auto runtimeFolder = juce::SystemStats::getEnvironmentVariable ("XDG_RUNTIME_DIR", {});
+
+    if (isFitRuntimeFolder (runtimeFolder))
+        return { juce::File (runtimeFolder), {} };
+
+    const auto folder = getPrivateFolder (applicationName);
+    return { folder, makePrivateFolder (folder) };
+}
