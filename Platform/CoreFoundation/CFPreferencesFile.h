@@ -30,7 +30,7 @@ struct PreferencesFile
     // would be lost by the next write.
     Retained<CFMutableDictionaryRef> preferences;
     // The file's bytes when it is there but holds no dictionary (a typo of a hand
-    // edit, a value this reader refuses): keepUnparseable them before a write.
+    // edit, a value this reader refuses), for keepUnparseable before a write.
     std::optional<std::string> unparseable;
 };
 

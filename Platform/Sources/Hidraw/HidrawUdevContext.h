@@ -59,7 +59,8 @@ public:
         all
     };
     // initializedOnly where udev keeps its database; without one (no udev
-    // running, or the emulated /sys of tests) no device would ever count as finished.
+    // running), or for a umockdev testbed's devices, which the host's database
+    // never holds, no device would ever count as finished.
     static Listing systemListing();
 
     // Whether udev has finished with a device, for Listing::initializedOnly.
