@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <new>
@@ -24,6 +25,8 @@ constexpr off_t largestFile = 16 * 1024 * 1024;
 constexpr const char* suffix = ".plist";
 // mkostemp's ".XXXXXX" behind the file's name.
 constexpr size_t temporarySuffixLength = 7;
+// Enough for a file broken again and again; past it, the file is not replaced.
+constexpr int mostKeptCopies = 1000;
 
 std::string homeDirectory()
 {
@@ -151,6 +154,24 @@ void syncDirectory(const std::string& directory)
         ::fsync(folder.get());
 }
 
+// A new file of the name that holds the contents on the disk; nothing written
+// over a file that is there already.
+bool writeNewFile(const std::string& path, const std::string& contents)
+{
+    FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (file.get() < 0)
+        return false;
+    if (writeAll(file.get(), contents) && ::fsync(file.get()) == 0 && file.close())
+        return true;
+    ::unlink(path.c_str());
+    return false;
+}
+
+std::string keptName(const std::string& path, int copy)
+{
+    return path + ".unreadable" + (copy == 0 ? std::string() : "." + std::to_string(copy));
+}
+
 bool replaceFile(const std::string& path, const std::string& contents)
 {
     std::string temporary = path + ".XXXXXX";
@@ -177,13 +198,13 @@ std::optional<std::string> fileFor(const std::string& applicationID)
     return directory + "/" + applicationID + suffix;
 }
 
-Retained<CFMutableDictionaryRef> readPreferences(const std::string& path)
+PreferencesFile readPreferences(const std::string& path)
 {
-    const auto contents = readWhole(path);
+    auto contents = readWhole(path);
     if (!contents)
         return {};
     if (contents->empty())
-        return emptyDictionary();
+        return { emptyDictionary(), std::nullopt };
     const auto data = Retained<CFDataRef>::adopt(CFDataCreate(
         kCFAllocatorDefault, reinterpret_cast<const UInt8*>(contents->data()), static_cast<CFIndex>(contents->size())));
     if (!data)
@@ -191,8 +212,26 @@ Retained<CFMutableDictionaryRef> readPreferences(const std::string& path)
     const auto list = Retained<CFPropertyListRef>::adopt(
         CFPropertyListCreateFromXMLData(kCFAllocatorDefault, data.get(), kCFPropertyListMutableContainers, nullptr));
     if (!list || CFGetTypeID(list.get()) != CFDictionaryGetTypeID())
-        return emptyDictionary();
-    return Retained<CFMutableDictionaryRef>::retain(static_cast<CFMutableDictionaryRef>(const_cast<void*>(list.get())));
+        return { emptyDictionary(), std::move(contents) };
+    return { Retained<CFMutableDictionaryRef>::retain(static_cast<CFMutableDictionaryRef>(const_cast<void*>(list.get()))),
+             std::nullopt };
+}
+
+bool keepUnparseable(const std::string& path, const std::string& contents)
+{
+    for (int copy = 0; copy < mostKeptCopies; ++copy)
+    {
+        const auto kept = keptName(path, copy);
+        if (writeNewFile(kept, contents))
+        {
+            std::fprintf(stderr, "preferences: %s holds no property list dictionary; it is kept as %s\n",
+                         path.c_str(), kept.c_str());
+            return true;
+        }
+        if (errno != EEXIST)
+            return false;
+    }
+    return false;
 }
 
 bool writePreferences(const std::string& path, CFDictionaryRef preferences)

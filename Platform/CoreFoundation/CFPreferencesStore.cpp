@@ -41,9 +41,9 @@ public:
         if (!file)
             return false;
         auto current = readPreferences(*file);
-        if (!current)
+        if (!current.preferences)
             return false;
-        stored = std::move(current);
+        stored = std::move(current.preferences);
         for (const auto& [text, change] : changes)
         {
             if (change.value)
@@ -53,6 +53,8 @@ public:
         }
         if (changes.empty())
             return true;
+        if (current.unparseable && !keepUnparseable(*file, *current.unparseable))
+            return false;
         if (!writePreferences(*file, stored.get()))
             return false;
         changes.clear();
@@ -72,7 +74,7 @@ private:
         if (stored)
             return;
         if (file)
-            stored = readPreferences(*file);
+            stored = readPreferences(*file).preferences;
         // A file that cannot be read answers as an empty one; only a write must not take it for one.
         if (!stored)
             stored = Retained<CFMutableDictionaryRef>::adopt(CFDictionaryCreateMutable(

@@ -24,7 +24,8 @@ void setValue(const std::string& applicationID, CFStringRef key, CFPropertyListR
 // Writes the application's changes, when it has any, and reads in what others
 // wrote. False when the application's preferences have no file, or it is there
 // but cannot be read, or it cannot be written; the file is then left as it was
-// and the changes are kept for the next try. May throw std::bad_alloc.
+// and the changes are kept for the next try. A file that holds no dictionary is
+// written over only once a copy of it is kept beside it. May throw std::bad_alloc.
 bool synchronize(const std::string& applicationID);
 
 } // namespace platform::preferences

@@ -1,5 +1,7 @@
 #include "HidrawUdevContext.h"
 
+#include <cstdlib>
+#include <dlfcn.h>
 #include <unistd.h>
 
 namespace platform::hidraw
@@ -18,23 +20,46 @@ std::optional<UdevEvent::Action> actionOf(udev_device* device)
         return UdevEvent::Action::removed;
     return std::nullopt;
 }
+
+// umockdev's preload shows libudev a testbed's /sys and /dev but leaves /run
+// alone, so the host's udev database never holds a testbed's devices. Only the
+// preload library loaded into this very process, with a testbed named, makes
+// libudev see an emulated /sys: a real desktop never loads it, whereas an
+// environment variable alone may be inherited from anywhere, and would list
+// devices whose access rule udev has not applied yet.
+bool seesUmockdevTestbed()
+{
+    void* preload = dlopen("libumockdev-preload.so.0", RTLD_LAZY | RTLD_NOLOAD);
+    if (preload == nullptr)
+        return false;
+    dlclose(preload);
+    return std::getenv("UMOCKDEV_DIR") != nullptr;
+}
 } // namespace
 
 UdevContext::Listing UdevContext::systemListing()
 {
-    return ::access("/run/udev/data", F_OK) == 0 ? Listing::initializedOnly : Listing::all;
+    if (seesUmockdevTestbed() || ::access("/run/udev/data", F_OK) != 0)
+        return Listing::all;
+    return Listing::initializedOnly;
 }
 
-std::shared_ptr<UdevContext> UdevContext::create(Listing listing)
+std::shared_ptr<UdevContext> UdevContext::create(Listing listing, InitializedCheck isInitialized)
 {
     UdevPtr context(udev_new());
     if (context == nullptr)
         return nullptr;
-    return std::shared_ptr<UdevContext>(new UdevContext(std::move(context), listing));
+    return std::shared_ptr<UdevContext>(new UdevContext(std::move(context), listing, isInitialized));
 }
 
-UdevContext::UdevContext(UdevPtr context, Listing deviceListing) : listing(deviceListing), udevContext(std::move(context))
+UdevContext::UdevContext(UdevPtr context, Listing deviceListing, InitializedCheck initializedCheck)
+    : listing(deviceListing), isInitialized(initializedCheck), udevContext(std::move(context))
 {
+}
+
+bool UdevContext::udevHasFinished(udev_device* device)
+{
+    return udev_device_get_is_initialized(device) > 0;
 }
 
 std::vector<DeviceInfo> UdevContext::enumerateDevices()
@@ -45,10 +70,6 @@ std::vector<DeviceInfo> UdevContext::enumerateDevices()
     if (enumeration == nullptr)
         return devices;
     udev_enumerate_add_match_subsystem(enumeration.get(), "hidraw");
-    // A device udev is still working on may not have its access rule applied
-    // yet; its "add" comes once udev is done.
-    if (listing == Listing::initializedOnly)
-        udev_enumerate_add_match_is_initialized(enumeration.get());
     udev_enumerate_scan_devices(enumeration.get());
 
     udev_list_entry* entry = nullptr;
@@ -56,6 +77,10 @@ std::vector<DeviceInfo> UdevContext::enumerateDevices()
     {
         UdevDevicePtr device(udev_device_new_from_syspath(udevContext.get(), udev_list_entry_get_name(entry)));
         if (device == nullptr)
+            continue;
+        // A device udev is still working on may not have its access rule
+        // applied yet; its "add" comes once udev is done.
+        if (listing == Listing::initializedOnly && ! isInitialized(device.get()))
             continue;
         if (auto info = readDeviceInfo(device.get()))
             devices.push_back(std::move(*info));

@@ -59,11 +59,17 @@ public:
         all
     };
     // initializedOnly where udev keeps its database; without one (no udev
-    // running, or the emulated /sys of tests) no device would ever count as finished.
+    // running), or for a umockdev testbed's devices, which the host's database
+    // never holds, no device would ever count as finished.
     static Listing systemListing();
 
-    // Null when libudev cannot make a context.
-    static std::shared_ptr<UdevContext> create(Listing listing = systemListing());
+    // Whether udev has finished with a device, for Listing::initializedOnly.
+    using InitializedCheck = bool (*)(udev_device* device);
+
+    // Null when libudev cannot make a context. Tests answer isInitialized for
+    // their emulated devices, whose database entries libudev would look up on the host.
+    static std::shared_ptr<UdevContext> create(Listing listing = systemListing(),
+                                               InitializedCheck isInitialized = udevHasFinished);
 
     std::vector<DeviceInfo> enumerateDevices();
     // Null when the netlink socket cannot be opened (errno tells why).
@@ -71,9 +77,11 @@ public:
 
 private:
     friend class HidrawMonitor;
-    UdevContext(UdevPtr context, Listing listing);
+    UdevContext(UdevPtr context, Listing listing, InitializedCheck isInitialized);
+    static bool udevHasFinished(udev_device* device);
 
     const Listing listing;
+    const InitializedCheck isInitialized;
     std::mutex lock;
     UdevPtr udevContext;
 };

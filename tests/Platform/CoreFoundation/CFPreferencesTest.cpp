@@ -416,17 +416,32 @@ TEST_F(StoredPreferencesTest, AFullDiskLeavesTheOldFileWholeAndTheChangesForTheN
     CFRelease(stored);
 }
 
-TEST_F(StoredPreferencesTest, AFileThatIsNoPropertyListReadsEmptyAndIsReplacedOnTheNextWrite)
+// A hand edit with a typo, or a value other readers take and this one refuses:
+// the file reads empty, and the next write must not take its keys with it.
+TEST_F(StoredPreferencesTest, AFileThatIsNoPropertyListIsKeptBesideTheNextWrite)
 {
-    writeFile(fileOf(), "<plist version=\"1.0\"><dict><key>cut off</key><str");
+    const std::string cutOff = "<plist version=\"1.0\"><dict><key>cut off</key><str";
+    writeFile(fileOf(), cutOff);
     EXPECT_EQ(valueOf("cut off"), "(null)");
 
     set("fresh", kCFBooleanTrue);
+    testing::internal::CaptureStderr();
     ASSERT_TRUE(CFPreferencesAppSynchronize(application));
+    const auto kept = fileOf().string() + ".unreadable";
+    EXPECT_NE(testing::internal::GetCapturedStderr().find(kept), std::string::npos) << "not told where it went";
+    EXPECT_EQ(contentsOf(kept), cutOff);
     const auto stored = readFile();
     ASSERT_NE(stored, nullptr);
     EXPECT_EQ(CFDictionaryGetCount(stored), 1);
     CFRelease(stored);
+
+    const std::string tooLarge = "<plist><dict><key>n</key><integer>9223372036854775808</integer></dict></plist>";
+    writeFile(fileOf(), tooLarge);
+    set("fresh", kCFBooleanFalse);
+    ASSERT_TRUE(CFPreferencesAppSynchronize(application));
+    EXPECT_EQ(contentsOf(kept), cutOff) << "the earlier copy was overwritten";
+    EXPECT_EQ(contentsOf(kept + ".1"), tooLarge);
+    EXPECT_EQ(valueOf("fresh"), "false");
 }
 
 // Only a missing file is empty: taken as empty, one that is there but cannot

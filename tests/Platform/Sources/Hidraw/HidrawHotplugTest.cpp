@@ -205,10 +205,10 @@ TEST_F(HidrawUnplugWhileOpen, UdevRemovalFirstRemovesTheDeviceOnce)
 TEST_F(HidrawHotplug, ADeviceUdevHasNotFinishedWithIsListedOnlyOnceItIsAnnounced)
 {
     auto& controller = testbed->plugIn(controllerOnPort("3"));
-    // No device in the emulated /sys has udev's database entry: none counts as finished.
+    // Whatever the host's udev database holds, udev has not finished with it yet.
     using platform::hidraw::UdevContext;
-    platform::setDefaultDeviceSource(
-        std::make_shared<platform::hidraw::HidrawSource>(UdevContext::create(UdevContext::Listing::initializedOnly)));
+    const auto unfinished = UdevContext::create(UdevContext::Listing::initializedOnly, [](udev_device*) { return false; });
+    platform::setDefaultDeviceSource(std::make_shared<platform::hidraw::HidrawSource>(unfinished));
     OpenManager manager;
     IOHIDManagerScheduleWithRunLoop(manager.get(), CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
     EXPECT_TRUE(manager.devices().empty()) << "listed before udev finished with it";
