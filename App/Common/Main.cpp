@@ -64,12 +64,16 @@ public:
         // thread's run loop, and a quit request may come at any time.
         m_runLoopBridge = std::make_unique<RunLoopBridge>();
         m_quitSignals = std::make_unique<QuitSignals>();
-        // The language table's typefaces do not exist here: every text asks
-        // this look for installed fonts that cover its script. Chinese fonts
-        // must be in sight before JUCE looks for fonts once and for all, which
-        // it does while the look connects to the display.
-        FontCollections::expose (FontCollections::getUserFolder());
+        FontCollections::removeEarlierCopies();
+        // The desktop first: connecting to the display, JUCE forks a child to
+        // ask gsettings about dark mode, and a child forked while another thread
+        // is inside a file call can inherit a lock that thread held and hang
+        // before it runs the command (umockdev's preloaded open() does that to
+        // the tests). So the font scan's thread starts only after the fork.
+        juce::Desktop::getInstance();
         FontScan fontScan;
+        // The language table's typefaces do not exist here: every text asks
+        // this look for installed fonts that cover its script.
         m_fonts = FontLookAndFeel::installAsDefault();
         fontScan.waitUntilDone();
        #endif

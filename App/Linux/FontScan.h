@@ -10,17 +10,18 @@
     a thread of its own.
 
     JUCE opens every font file of its folders at the first text layout, which
-    the window's construction makes: some ten milliseconds on the start-up
-    path. Started before the look connects to the display, which takes longer,
-    the scan is over by the time the window needs it.
+    the window's construction makes: a few milliseconds on the start-up path,
+    which the scan spends beside the work that precedes the first layout.
 
     JUCE's list of fonts is not made to be created from two threads at once: no
-    font may be used until waitUntilDone() has returned.
+    font may be used until waitUntilDone() has returned. And no child process
+    should be forked while the scan runs: the child may inherit a lock that the
+    scan's thread holds inside a file call.
 */
 class FontScan
 {
 public:
-    /** Starts the scan. JUCE_FONT_PATH must be final by then. */
+    /** Starts the scan. */
     FontScan();
 
     /** Waits for the scan. */
