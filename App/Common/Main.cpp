@@ -65,15 +65,12 @@ public:
         m_runLoopBridge = std::make_unique<RunLoopBridge>();
         m_quitSignals = std::make_unique<QuitSignals>();
         FontCollections::removeEarlierCopies();
-        // The desktop first: connecting to the display, JUCE forks a child to
-        // ask gsettings about dark mode, and a child forked while another thread
-        // is inside a file call can inherit a lock that thread held and hang
-        // before it runs the command (umockdev's preloaded open() does that to
-        // the tests). So the font scan's thread starts only after the fork.
-        juce::Desktop::getInstance();
-        FontScan fontScan;
         // The language table's typefaces do not exist here: every text asks
-        // this look for installed fonts that cover its script.
+        // this look for installed fonts that cover its script. JUCE looks for
+        // fonts once and for all; started first, the scan runs while the look
+        // connects to the display, and the child that JUCE forks there to ask
+        // about dark mode waits for the scan's end (see FontScan).
+        FontScan fontScan;
         m_fonts = FontLookAndFeel::installAsDefault();
         fontScan.waitUntilDone();
        #endif

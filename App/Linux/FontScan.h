@@ -10,13 +10,15 @@
     a thread of its own.
 
     JUCE opens every font file of its folders at the first text layout, which
-    the window's construction makes: a few milliseconds on the start-up path,
-    which the scan spends beside the work that precedes the first layout.
+    the window's construction makes: some milliseconds on the start-up path.
+    Started before the look connects to the display, which takes longer, the
+    scan is over by the time the window needs it.
 
     JUCE's list of fonts is not made to be created from two threads at once: no
-    font may be used until waitUntilDone() has returned. And no child process
-    should be forked while the scan runs: the child may inherit a lock that the
-    scan's thread holds inside a file call.
+    font may be used until waitUntilDone() has returned. A fork (JUCE forks a
+    child to ask gsettings about dark mode as it connects to the display) waits
+    until every scan has ended: a child forked while the scan's thread is inside
+    a file call can inherit a lock of that call and hang.
 */
 class FontScan
 {

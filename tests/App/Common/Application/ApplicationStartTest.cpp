@@ -1,6 +1,6 @@
 // The real application under an X server of the test's own: it shows its one
-// window, stays a single instance, and quits cleanly on the platform's quit
-// request.
+// window, stays a single instance, quits cleanly on the platform's quit
+// request, and keeps no font data in the user's cache folder.
 #include "Support/Desktop/XvfbServer.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -74,10 +75,12 @@ protected:
     {
         x = new kvxtest::XvfbServer();
         sessionFolder = makeRuntimeFolder();
+        cacheFolder = makeRuntimeFolder();
     }
 
     static void TearDownTestSuite()
     {
+        std::filesystem::remove_all(cacheFolder);
         std::filesystem::remove_all(sessionFolder);
         delete x;
     }
@@ -113,6 +116,7 @@ protected:
         const char* sanitizerOptions = std::getenv("ASAN_OPTIONS");
         const pid_t pid = spawn({ KVX_APPLICATION_PATH },
                                 { "DISPLAY=" + x->display(), "XDG_RUNTIME_DIR=" + runtimeFolder.string(),
+                                  "XDG_CACHE_HOME=" + cacheFolder.string(),
                                   "LANG=en_US.UTF-8", "LANGUAGE=en", "LC_ALL=en_US.UTF-8",
                                   std::string("ASAN_OPTIONS=") + (sanitizerOptions != nullptr ? sanitizerOptions : "")
                                       + ":detect_leaks=0" });
@@ -162,11 +166,13 @@ protected:
 
     static kvxtest::XvfbServer* x;
     static std::filesystem::path sessionFolder;
+    static std::filesystem::path cacheFolder;
     std::vector<pid_t> started;
 };
 
 kvxtest::XvfbServer* ApplicationUnderXvfb::x = nullptr;
 std::filesystem::path ApplicationUnderXvfb::sessionFolder;
+std::filesystem::path ApplicationUnderXvfb::cacheFolder;
 
 //==============================================================================
 TEST_F(ApplicationUnderXvfb, ShowsOneWindowTitledInItsLanguageAndQuitsOnSigterm)
@@ -223,6 +229,24 @@ TEST_F(ApplicationUnderXvfb, AnotherSessionsInstanceStartsItsOwn)
     EXPECT_EQ(0, quitWith(second, SIGTERM));
     EXPECT_EQ(0, quitWith(first, SIGTERM));
     std::filesystem::remove_all(otherSession);
+}
+
+// Earlier versions copied the CJK font collections into the cache folder.
+TEST_F(ApplicationUnderXvfb, StartRemovesEarlierFontCopiesAndWritesNone)
+{
+    const auto fontFolder = cacheFolder / "KVXUpdateProgram" / "fonts";
+    std::filesystem::create_directories(fontFolder);
+    std::ofstream(fontFolder / "NotoSansCJK-Regular.otf") << "font data";
+    std::ofstream(fontFolder / "NotoSansCJK-Bold_temp3a4b5c6d.otf") << "font data";
+
+    const pid_t app = startApplication();
+    ASSERT_TRUE(waitForWindow(app));
+    EXPECT_EQ(0, quitWith(app, SIGTERM));
+
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(cacheFolder))
+        left.push_back(entry.path().string());
+    EXPECT_EQ(std::vector<std::string>(), left);
 }
 
 } // namespace
