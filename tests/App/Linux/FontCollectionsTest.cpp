@@ -9,7 +9,9 @@
 
 #include <cstdlib>
 #include <cmath>
+#include <atomic>
 #include <thread>
+#include <vector>
 
 namespace
 {
@@ -92,31 +94,44 @@ TEST(FontCollections, FaceDrawsAsJucesOwnFreeTypeFace)
     expectDrawnAsJuceDraws(droidFallback);
 }
 
-TEST(FontCollections, TwoThreadsGetTheSameGlyphsAsOne)
+// Glyphs load as they are first asked for, into the typeface's own cache.
+TEST(FontCollections, FourThreadsGetTheSameGlyphsAsOne)
 {
+    constexpr juce::juce_wchar first = 0x4e00;
+    constexpr int count = 1500;
     const auto reference = FontCollectionFace::open(notoRegular, 2);
     const auto shared = FontCollectionFace::open(notoRegular, 2);
     ASSERT_NE(nullptr, shared);
-    const auto getOutlines = [&shared] (juce::juce_wchar first, juce::Array<juce::Path>& outlines)
-    {
-        for (juce::juce_wchar c = first; c < first + 1500; ++c)
-        {
-            juce::Path outline;
-            shared->getOutlineForGlyph((int) c, outline);
-            outlines.add(outline);
-        }
-    };
-    juce::Array<juce::Path> first, second;
-    std::thread other([&] { getOutlines(0x4e00, first); });
-    getOutlines(0x4e00, second);
-    other.join();
+    std::atomic<bool> go { false };
+    std::vector<juce::Array<juce::Path>> outlines(4);
+    std::vector<std::thread> threads;
 
-    for (int i = 0; i < first.size(); ++i)
+    for (auto& perThread : outlines)
+        threads.emplace_back([&go, &shared, &perThread]
+        {
+            while (! go)
+                std::this_thread::yield();
+
+            for (int i = 0; i < count; ++i)
+            {
+                juce::Path outline;
+                shared->getOutlineForGlyph((int) first + i, outline);
+                perThread.add(outline);
+            }
+        });
+
+    go = true;
+
+    for (auto& thread : threads)
+        thread.join();
+
+    for (int i = 0; i < count; ++i)
     {
         juce::Path expected;
-        reference->getOutlineForGlyph(0x4e00 + i, expected);
-        ASSERT_EQ(expected, first[i]) << i;
-        ASSERT_EQ(expected, second[i]) << i;
+        reference->getOutlineForGlyph((int) first + i, expected);
+
+        for (const auto& perThread : outlines)
+            ASSERT_EQ(expected, perThread[i]) << "U+" << juce::String::toHexString((int) first + i);
     }
 }
 

@@ -32,6 +32,7 @@ constexpr float minimumInkOfTallest = 0.8f * textHeight;
 constexpr float latinEm = 11.6f;
 
 enum class Faces { preferred, fallback };
+void PrintTo(Faces faces, std::ostream* os) { *os << (faces == Faces::fallback ? "fallback" : "preferred"); }
 
 // Hidden, these leave Chinese and Japanese to Droid Sans Fallback, and Korean,
 // which Droid Sans Fallback has no Hangul for, to NanumBarunGothic.
