@@ -67,9 +67,9 @@ public:
         FontCollections::removeEarlierCopies();
         // The language table's typefaces do not exist here: every text asks
         // this look for installed fonts that cover its script. JUCE looks for
-        // fonts once and for all; started first, the scan runs while the look
-        // connects to the display, and the child that JUCE forks there to ask
-        // about dark mode waits for the scan's end (see FontScan).
+        // fonts once and for all: made before the look connects to the display,
+        // the scan runs while JUCE waits there for the child it forks to ask
+        // about dark mode, and never while a child is being forked (FontScan).
         FontScan fontScan;
         m_fonts = FontLookAndFeel::installAsDefault();
         fontScan.waitUntilDone();

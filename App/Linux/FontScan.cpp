@@ -9,54 +9,76 @@
 
 namespace
 {
-    struct RunningScans
-    {
-        std::mutex mutex;
-        std::condition_variable ended;
-        int count = 0;
-    };
-
-    RunningScans& getRunningScans()
-    {
-        static RunningScans scans;
-        return scans;
-    }
-
     // A child forked while the scan's thread is inside a file call can inherit
     // a lock that the call holds and hang before it runs its command: under
     // umockdev's preload, whose open() takes one, JUCE's child that asks
-    // gsettings about dark mode did, with every signal blocked. So a fork waits
-    // for the scans to end.
-    void waitForScansBeforeFork()
+    // gsettings about dark mode did, with every signal blocked. So no scan runs
+    // across a fork: a fork waits for the running scans, and a scan waits for
+    // a fork in progress. And a scan starts at the first fork after it was
+    // made, that of the gsettings child as the look connects to the display,
+    // to run while JUCE waits for that child.
+    struct Scans
     {
-        auto& scans = getRunningScans();
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool released = false;
+        bool forking = false;
+        int running = 0;
+    };
+
+    Scans& getScans()
+    {
+        static Scans scans;
+        return scans;
+    }
+
+    void beforeFork()
+    {
+        auto& scans = getScans();
         std::unique_lock<std::mutex> lock (scans.mutex);
-        scans.ended.wait (lock, [&scans] { return scans.count == 0; });
+        scans.changed.wait (lock, [&scans] { return scans.running == 0; });
+        scans.forking = true;
+    }
+
+    void afterFork()
+    {
+        auto& scans = getScans();
+        const std::lock_guard<std::mutex> lock (scans.mutex);
+        scans.forking = false;
+        scans.released = true;
+        scans.changed.notify_all();
+    }
+
+    void releaseScans()
+    {
+        auto& scans = getScans();
+        const std::lock_guard<std::mutex> lock (scans.mutex);
+        scans.released = true;
+        scans.changed.notify_all();
     }
 
     void scanFonts()
     {
+        auto& scans = getScans();
+
+        {
+            std::unique_lock<std::mutex> lock (scans.mutex);
+            scans.changed.wait (lock, [&scans] { return scans.released && ! scans.forking; });
+            ++scans.running;
+        }
+
         juce::Font::findAllTypefaceNames();
 
-        auto& scans = getRunningScans();
         const std::lock_guard<std::mutex> lock (scans.mutex);
-        --scans.count;
-        scans.ended.notify_all();
-    }
-
-    void noteScanStarted()
-    {
-        auto& scans = getRunningScans();
-        const std::lock_guard<std::mutex> lock (scans.mutex);
-        ++scans.count;
+        --scans.running;
+        scans.changed.notify_all();
     }
 }
 
 FontScan::FontScan()
 {
-    static const auto forksWaitForScans = pthread_atfork (waitForScansBeforeFork, nullptr, nullptr);
-    juce::ignoreUnused (forksWaitForScans);
-    noteScanStarted();
+    static const auto forksAndScansTakeTurns = pthread_atfork (beforeFork, afterFork, afterFork);
+    juce::ignoreUnused (forksAndScansTakeTurns);
     scan = std::thread (scanFonts);
 }
 
@@ -67,6 +89,8 @@ FontScan::~FontScan()
 
 void FontScan::waitUntilDone()
 {
+    releaseScans();
+
     if (scan.joinable())
         scan.join();
 }

@@ -11,24 +11,23 @@
 
     JUCE opens every font file of its folders at the first text layout, which
     the window's construction makes: some milliseconds on the start-up path.
-    Started before the look connects to the display, which takes longer, the
-    scan is over by the time the window needs it.
+    The scan runs while JUCE waits for the child it forks to ask gsettings
+    about dark mode as the look connects to the display, so that it is over by
+    the time the window needs it; no fork happens while it runs.
 
     JUCE's list of fonts is not made to be created from two threads at once: no
-    font may be used until waitUntilDone() has returned. A fork (JUCE forks a
-    child to ask gsettings about dark mode as it connects to the display) waits
-    until every scan has ended: a child forked while the scan's thread is inside
-    a file call can inherit a lock of that call and hang.
+    font may be used until waitUntilDone() has returned.
 */
 class FontScan
 {
 public:
-    /** Starts the scan. */
+    /** Makes the scan, to start at the next fork or at waitUntilDone(). */
     FontScan();
 
     /** Waits for the scan. */
     ~FontScan();
 
+    /** Starts the scan if no fork has, and waits for it. */
     void waitUntilDone();
 
 private:
