@@ -80,7 +80,9 @@ for target in $targets; do
     seed "$corpus" "$target"
     echo "== $target: $seconds s"
     # An input that runs for half a minute is a hang: libFuzzer stops there.
-    UBSAN_OPTIONS=print_stacktrace=1 "$build/fuzz/$target" -max_total_time="$seconds" -timeout=30 \
+    # The harnesses paint into images only: keep JUCE off any X server (with no
+    # DISPLAY it would try :0, which a desktop or another test may hold).
+    DISPLAY=:none UBSAN_OPTIONS=print_stacktrace=1 "$build/fuzz/$target" -max_total_time="$seconds" -timeout=30 \
         -artifact_prefix="$artifacts" -print_final_stats=1 "$corpus" \
         || status=1
 done

@@ -15,8 +15,8 @@ packages=(
     xvfb xdotool imagemagick x11-utils
     # Every language of the text tables (Latin, Cyrillic, Chinese, Korean,
     # Japanese). JUCE on Linux reads single .ttf/.otf files only; the program
-    # makes Noto Sans CJK's collections readable to it for Chinese, and falls
-    # back to Droid Sans Fallback without them.
+    # reads Noto Sans CJK's Chinese faces from its collections in place, and
+    # falls back to Droid Sans Fallback without them.
     fonts-dejavu-core fonts-liberation fonts-droid-fallback fonts-nanum fonts-ipafont-gothic fonts-noto-cjk
 )
 

@@ -65,11 +65,12 @@ public:
         // thread's run loop, and a quit request may come at any time.
         m_runLoopBridge = std::make_unique<RunLoopBridge>();
         m_quitSignals = std::make_unique<QuitSignals>();
+        FontCollections::removeEarlierCopies();
         // The language table's typefaces do not exist here: every text asks
-        // this look for installed fonts that cover its script. Chinese fonts
-        // must be in sight before JUCE looks for fonts once and for all, which
-        // it does while the look connects to the display.
-        FontCollections::expose (FontCollections::getUserFolder());
+        // this look for installed fonts that cover its script. JUCE looks for
+        // fonts once and for all: made before the look connects to the display,
+        // the scan runs while JUCE waits there for the child it forks to ask
+        // about dark mode, and never while a child is being forked (FontScan).
         FontScan fontScan;
         m_fonts = FontLookAndFeel::installAsDefault();
         fontScan.waitUntilDone();

@@ -1,5 +1,8 @@
 #include "CjkTextWrap.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace
 {
     // Kana and ideographs: a line may break before or after each of them.
@@ -14,10 +17,18 @@ namespace
         return c >= 0xac00 && c <= 0xd7a3;
     }
 
-    // CJK punctuation, which never starts a line.
+    // CJK punctuation: blocks of it, and the opening brackets among them.
     bool isCjkPunctuation (juce::juce_wchar c)
     {
         return (c >= 0x3000 && c <= 0x303f) || (c >= 0xff00 && c <= 0xff65);
+    }
+
+    bool isOpeningBracket (juce::juce_wchar c)
+    {
+        constexpr juce::juce_wchar openingBrackets[] = { 0x3008, 0x300a, 0x300c, 0x300e, 0x3010, 0x3014, 0x3016,
+                                                         0x3018, 0x301a, 0x301d, 0xff08, 0xff3b, 0xff5b, 0xff5f,
+                                                         0xff62 };
+        return std::find (std::begin (openingBrackets), std::end (openingBrackets), c) != std::end (openingBrackets);
     }
 
     bool hasCjkCharacters (const juce::String& text)
@@ -33,8 +44,16 @@ namespace
         return false;
     }
 
+    // An opening bracket may start a line and never ends one; the rest of CJK
+    // punctuation may end a line and never starts one.
     bool mayBreakBetween (juce::juce_wchar before, juce::juce_wchar after)
     {
+        if (isOpeningBracket (before))
+            return false;
+
+        if (isOpeningBracket (after))
+            return true;
+
         return ! isCjkPunctuation (after)
             && (juce::CharacterFunctions::isWhitespace (before) || isCjkLetter (before) || isCjkLetter (after));
     }

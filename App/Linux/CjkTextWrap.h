@@ -9,9 +9,10 @@
     GlyphArrangement::addFittedText breaks lines at blanks and hyphens only, so a
     CJK text too wide for its box comes out squeezed as far as the next hyphen,
     however many lines the box has room for. Wrapped here, lines break at blanks
-    and next to kana and ideographs (never before CJK punctuation, never within
-    a Latin word or, as Korean spaces its words, a Korean one), and at the
-    overflowing character only when a line has no such place.
+    and next to kana and ideographs (never after an opening bracket nor before
+    other CJK punctuation, never within a Latin word or, as Korean spaces its
+    words, a Korean one), and at the overflowing character only when a line
+    has no such place.
 */
 namespace CjkTextWrap
 {

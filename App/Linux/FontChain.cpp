@@ -57,7 +57,7 @@ namespace
 
     juce::Typeface::Ptr loadFamily (const juce::String& family, const juce::String& style)
     {
-        return FontScaledFace::fillEm (juce::Font::getDefaultTypefaceForFont (juce::Font (family, style, 10.0f)));
+        return FontScaledFace::fillEm (Fonts::createTypeface (family, style), Fonts::getEmShare (family));
     }
 
     // A member that cannot load a glyph asks JUCE's fallback typeface, which comes

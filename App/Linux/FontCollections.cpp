@@ -1,33 +1,35 @@
 #include "FontCollections.h"
 
+#include "FontCollectionFace.h"
+
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
-#include <cstdlib>
+#include <map>
 
 namespace
 {
     // The faces that the text tables' Chinese typefaces stand for.
-    const juce::StringArray keptFamilies { "Noto Sans CJK SC", "Noto Sans CJK TC" };
+    const juce::StringArray collectionFamilies { "Noto Sans CJK SC", "Noto Sans CJK TC" };
 
-    // A collection begins with its tag, a version, its number of faces and the
-    // offset of each face's table directory, all big-endian.
-    constexpr size_t faceCountOffset = 8;
-    constexpr size_t faceOffsetsOffset = 12;
-
-    // JUCE reads the first of these that parses when JUCE_FONT_PATH is unset.
-    const char* const fontsConfFiles[] = { "/etc/fonts/fonts.conf", "/usr/share/fonts/fonts.conf",
-                                           "/usr/local/etc/fonts/fonts.conf", "/usr/share/defaults/fonts/fonts.conf" };
-
-    juce::Array<juce::uint32> findKeptFaces (const juce::File& collection)
+    juce::File getCollection (const juce::String& style)
     {
-        juce::Array<juce::uint32> kept;
+        return juce::File (style == "Bold" ? "/usr/share/fonts/opentype/noto/NotoSansCJK-Bold.ttc"
+                                           : "/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc");
+    }
+
+    // FreeType opens one face of a collection at a time: the family's is looked
+    // for among them in order.
+    int searchFace (const juce::File& collection, const juce::String& family)
+    {
         FT_Library library = nullptr;
 
         if (FT_Init_FreeType (&library) != 0)
-            return kept;
+            return -1;
 
-        for (FT_Long index = 0, count = 1; index < count; ++index)
+        int found = -1;
+
+        for (FT_Long index = 0, count = 1; index < count && found < 0; ++index)
         {
             FT_Face face = nullptr;
 
@@ -36,168 +38,107 @@ namespace
 
             count = face->num_faces;
 
-            if (face->family_name != nullptr && keptFamilies.contains (face->family_name))
-                kept.add ((juce::uint32) index);
+            if (face->family_name != nullptr && family == face->family_name)
+                found = (int) index;
 
             FT_Done_Face (face);
         }
 
         FT_Done_FreeType (library);
-        return kept;
+        return found;
     }
 
-    juce::uint32 readBigEndian (const juce::MemoryBlock& data, size_t offset)
+    // The family's face number in the collection, or -1; searched for once.
+    int findFace (const juce::File& collection, const juce::String& family)
     {
-        return juce::ByteOrder::bigEndianInt (static_cast<const char*> (data.getData()) + offset);
+        static juce::CriticalSection lock;
+        static std::map<juce::String, int> known;   // by collection and family
+        const juce::ScopedLock sl (lock);
+        const auto key = collection.getFullPathName() + "\n" + family;
+        const auto found = known.find (key);
+
+        if (found != known.end())
+            return found->second;
+
+        return known[key] = searchFace (collection, family);
     }
 
-    void writeBigEndian (juce::MemoryBlock& data, size_t offset, juce::uint32 value)
-    {
-        for (size_t i = 0; i < 4; ++i)
-            data[offset + i] = (char) (value >> (24 - 8 * i));
-    }
+    //==============================================================================
+    // What earlier versions wrote: each collection's copy, and the temporary
+    // files of juce::TemporaryFile that a crash may have left beside it.
+    const char* const copiedCollections[] = { "NotoSansCJK-Regular", "NotoSansCJK-Bold" };
 
-    // The collection with a face list of the kept faces alone; false when it has
-    // none of them or is no collection.
-    bool keepOnlyFaces (juce::MemoryBlock& collection, const juce::Array<juce::uint32>& kept)
+    bool isTemporaryFileOf (const juce::String& name, const juce::String& copy)
     {
-        if (kept.isEmpty() || collection.getSize() < faceOffsetsOffset
-             || collection.getSize() < faceOffsetsOffset + 4 * (size_t) readBigEndian (collection, faceCountOffset)
-             || readBigEndian (collection, 0) != juce::ByteOrder::bigEndianInt ("ttcf"))
+        const auto prefix = copy + "_temp";
+
+        if (! name.startsWith (prefix) || ! name.endsWith (".otf"))
             return false;
 
-        const auto faceCount = readBigEndian (collection, faceCountOffset);
-        juce::Array<juce::uint32> offsets;
-
-        for (const auto face : kept)
-            if (face < faceCount)
-                offsets.add (readBigEndian (collection, faceOffsetsOffset + 4 * face));
-
-        writeBigEndian (collection, faceCountOffset, (juce::uint32) offsets.size());
-
-        for (int i = 0; i < offsets.size(); ++i)
-            writeBigEndian (collection, faceOffsetsOffset + 4 * (size_t) i, offsets[i]);
-
-        return ! offsets.isEmpty();
+        const auto random = name.substring (prefix.length(), name.length() - 4);
+        return random.isNotEmpty() && random.length() <= 8 && random.containsOnly ("0123456789abcdef");
     }
 
-    bool writeCopy (const juce::File& collection, const juce::File& copy)
+    bool wasWrittenByEarlierVersion (const juce::String& name)
     {
-        juce::MemoryBlock data;
+        for (const auto* copy : copiedCollections)
+            if (name == juce::String (copy) + ".otf" || isTemporaryFileOf (name, copy))
+                return true;
 
-        if (! collection.loadFileAsData (data) || ! keepOnlyFaces (data, findKeptFaces (collection)))
-            return false;
-
-        // Written aside and renamed, so that a program starting meanwhile never
-        // scans half a file.
-        juce::TemporaryFile temporary (copy);
-
-        if (! temporary.getFile().replaceWithData (data.getData(), data.getSize())
-             || ! temporary.overwriteTargetFileWithTemporary())
-            return false;
-
-        return copy.setLastModificationTime (collection.getLastModificationTime());
-    }
-
-    bool isUpToDate (const juce::File& copy, const juce::File& collection)
-    {
-        return copy.existsAsFile() && copy.getSize() == collection.getSize()
-            && copy.getLastModificationTime() == collection.getLastModificationTime();
-    }
-
-    bool updateCopy (const juce::File& collection, const juce::File& folder)
-    {
-        const auto copy = folder.getChildFile (collection.getFileNameWithoutExtension() + ".otf");
-
-        if (! collection.existsAsFile())
-        {
-            copy.deleteFile();
-            return false;
-        }
-
-        if (isUpToDate (copy, collection) || writeCopy (collection, copy))
-            return true;
-
-        copy.deleteFile();
         return false;
     }
 
-    juce::StringArray readFontsConfFolders()
+    juce::File getCacheHome()
     {
-        juce::StringArray folders;
-        const auto dataHome = juce::SystemStats::getEnvironmentVariable ("XDG_DATA_HOME", {}).trim();
-
-        for (const auto* path : fontsConfFiles)
-        {
-            const auto conf = juce::parseXML (juce::File (path));
-
-            if (conf == nullptr)
-                continue;
-
-            for (auto* dir : conf->getChildWithTagNameIterator ("dir"))
-            {
-                const auto folder = dir->getAllSubText().trim();
-
-                if (dir->getStringAttribute ("prefix") != "xdg")
-                    folders.add (folder);
-                else if (folder.isNotEmpty())
-                    folders.add (juce::File (dataHome.isEmpty() ? "~/.local/share" : dataHome)
-                                     .getChildFile (folder).getFullPathName());
-            }
-
-            break;
-        }
-
-        folders.removeEmptyStrings();
-        return folders;
+        const auto cacheHome = juce::SystemStats::getEnvironmentVariable ("XDG_CACHE_HOME", {}).trim();
+        return juce::File (juce::File::isAbsolutePath (cacheHome) ? cacheHome : "~/.cache");
     }
 
-    // The folders JUCE scans as things stand: JUCE_FONT_PATH's, else fonts.conf's,
-    // else its last resort.
-    juce::StringArray getScannedFolders()
+    // A folder of our own, not a link that leads elsewhere.
+    bool isRealFolder (const juce::File& folder)
     {
-        juce::StringArray folders;
-        folders.addTokens (juce::SystemStats::getEnvironmentVariable ("JUCE_FONT_PATH", {}), ";,", "");
-        folders.removeEmptyStrings();
-
-        if (folders.isEmpty())
-            folders = readFontsConfFolders();
-
-        if (folders.isEmpty())
-            folders.add ("/usr/X11R6/lib/X11/fonts");
-
-        return folders;
+        return folder.isDirectory() && ! folder.isSymbolicLink();
     }
 }
 
 //==============================================================================
-juce::Array<juce::File> FontCollections::getInstalledCollections()
+bool FontCollections::hasFamily (const juce::String& family)
 {
-    return { juce::File ("/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc"),
-             juce::File ("/usr/share/fonts/opentype/noto/NotoSansCJK-Bold.ttc") };
+    return collectionFamilies.contains (family) && findFace (getCollection ("Regular"), family) >= 0;
 }
 
-juce::File FontCollections::getUserFolder()
+juce::Typeface::Ptr FontCollections::createTypeface (const juce::String& family, const juce::String& style)
 {
-    const auto cacheHome = juce::SystemStats::getEnvironmentVariable ("XDG_CACHE_HOME", {}).trim();
-    return juce::File (cacheHome.isEmpty() ? "~/.cache" : cacheHome).getChildFile ("KVXUpdateProgram/fonts");
+    if (! collectionFamilies.contains (family))
+        return nullptr;
+
+    for (const auto& collection : { getCollection (style), getCollection ("Regular") })
+    {
+        const auto face = findFace (collection, family);
+
+        if (face < 0)
+            continue;
+
+        if (auto typeface = FontCollectionFace::open (collection, face))
+            return typeface;
+    }
+
+    return nullptr;
 }
 
-bool FontCollections::expose (const juce::File& folder, const juce::Array<juce::File>& collections)
+void FontCollections::removeEarlierCopies()
 {
-    if (! folder.createDirectory())
-        return false;
+    const auto programFolder = getCacheHome().getChildFile ("KVXUpdateProgram");
+    const auto fontFolder = programFolder.getChildFile ("fonts");
 
-    bool anyCopy = false;
+    if (! isRealFolder (programFolder) || ! isRealFolder (fontFolder))
+        return;
 
-    for (const auto& collection : collections)
-        anyCopy = updateCopy (collection, folder) || anyCopy;
+    for (const auto& entry : juce::RangedDirectoryIterator (fontFolder, false, "*.otf", juce::File::findFiles))
+        if (wasWrittenByEarlierVersion (entry.getFile().getFileName()) && ! entry.getFile().isSymbolicLink())
+            entry.getFile().deleteFile();
 
-    if (! anyCopy)
-        return false;
-
-    auto folders = getScannedFolders();
-    folders.removeString (folder.getFullPathName());
-    folders.insert (0, folder.getFullPathName());
-    return setenv ("JUCE_FONT_PATH", folders.joinIntoString (";").toRawUTF8(), 1) == 0;
+    // Removing a folder that is not empty fails and changes nothing.
+    fontFolder.deleteFile();
+    programFolder.deleteFile();
 }

@@ -13,7 +13,7 @@ namespace
 }
 
 //==============================================================================
-juce::Typeface::Ptr FontScaledFace::fillEm (juce::Typeface::Ptr typeface)
+juce::Typeface::Ptr FontScaledFace::fillEm (juce::Typeface::Ptr typeface, float emShare)
 {
     if (typeface == nullptr)
         return typeface;
@@ -24,7 +24,7 @@ juce::Typeface::Ptr FontScaledFace::fillEm (juce::Typeface::Ptr typeface)
             continue;
 
         const auto em = typeface->getStringWidth (juce::String::charToString (character));
-        return em > 0.0f && em < looseEm ? new FontScaledFace (typeface, 1.0f / em) : typeface;
+        return em > 0.0f && em < looseEm ? new FontScaledFace (typeface, emShare / em) : typeface;
     }
 
     return typeface;
@@ -64,4 +64,14 @@ bool FontScaledFace::getOutlineForGlyph (int glyphNumber, juce::Path& path)
 
     path.applyTransform (juce::AffineTransform::scale (scale));
     return true;
+}
+
+// JUCE's default would hint the outline vertically from the face's own Latin
+// letters, and a face without them (Droid Sans Fallback) comes out with no
+// bounds and draws nothing: the original draws as it would unscaled.
+juce::EdgeTable* FontScaledFace::getEdgeTableForGlyph (int glyphNumber, const juce::AffineTransform& transform,
+                                                       float fontHeight)
+{
+    return original->getEdgeTableForGlyph (glyphNumber, juce::AffineTransform::scale (scale).followedBy (transform),
+                                           fontHeight);
 }

@@ -18,10 +18,11 @@
 class FontScaledFace  : public juce::Typeface
 {
 public:
-    /** The typeface itself, or, when it draws CJK ideographs narrower than
-        nine tenths of the font's height, a face that scales it to a full em.
+    /** The typeface itself, or, when it draws CJK ideographs or Hangul narrower
+        than nine tenths of the font's height, a face that scales them to the
+        share of the height given (a full em at 1).
     */
-    static juce::Typeface::Ptr fillEm (juce::Typeface::Ptr typeface);
+    static juce::Typeface::Ptr fillEm (juce::Typeface::Ptr typeface, float emShare = 1.0f);
 
     FontScaledFace (juce::Typeface::Ptr original, float scale);
 
@@ -32,6 +33,8 @@ public:
     float getStringWidth (const juce::String& text) override;
     void getGlyphPositions (const juce::String& text, juce::Array<int>& glyphs, juce::Array<float>& xOffsets) override;
     bool getOutlineForGlyph (int glyphNumber, juce::Path& path) override;
+    juce::EdgeTable* getEdgeTableForGlyph (int glyphNumber, const juce::AffineTransform& transform,
+                                           float fontHeight) override;
 
 private:
     const juce::Typeface::Ptr original;

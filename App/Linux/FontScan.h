@@ -10,9 +10,10 @@
     a thread of its own.
 
     JUCE opens every font file of its folders at the first text layout, which
-    the window's construction makes: some ten milliseconds on the start-up
-    path. Started before the look connects to the display, which takes longer,
-    the scan is over by the time the window needs it.
+    the window's construction makes: some milliseconds on the start-up path.
+    The scan runs while JUCE waits for the child it forks to ask gsettings
+    about dark mode as the look connects to the display, so that it is over by
+    the time the window needs it; no fork happens while it runs.
 
     JUCE's list of fonts is not made to be created from two threads at once: no
     font may be used until waitUntilDone() has returned.
@@ -20,12 +21,13 @@
 class FontScan
 {
 public:
-    /** Starts the scan. JUCE_FONT_PATH must be final by then. */
+    /** Makes the scan, to start at the next fork or at waitUntilDone(). */
     FontScan();
 
     /** Waits for the scan. */
     ~FontScan();
 
+    /** Starts the scan if no fork has, and waits for it. */
     void waitUntilDone();
 
 private:

@@ -1,5 +1,7 @@
 #include "Fonts.h"
 
+#include "FontCollections.h"
+
 namespace
 {
     struct Substitute
@@ -10,10 +12,10 @@ namespace
 
     // Liberation Sans has Arial's metrics, so the Latin screens keep their line
     // breaks. Chinese takes Noto Sans CJK (fonts-noto-cjk), which has a bold face,
-    // once FontCollections has made it visible; the other CJK families are
-    // the ones Debian ships as single .ttf files (fonts-ipafont-gothic,
-    // fonts-nanum, fonts-droid-fallback). Droid Sans Fallback has no Latin
-    // letters: those come from the sans-serif families through the typeface chain.
+    // from its collections; the other CJK families are the ones Debian ships as
+    // single .ttf files (fonts-ipafont-gothic, fonts-nanum, fonts-droid-fallback).
+    // Droid Sans Fallback has no Latin letters: those come from the sans-serif
+    // families through the typeface chain.
     const Substitute substitutes[] =
     {
         { "Arial",                       { "Liberation Sans", "Arimo", "DejaVu Sans" } },
@@ -26,6 +28,31 @@ namespace
 
     // Latin with its accents, and Cyrillic.
     const char* const sansSerifFamilies[] = { "Liberation Sans", "DejaVu Sans" };
+
+    // Hangul fills its em where ideographs leave a margin: at a full em, Korean
+    // lines would touch. At nine tenths of the height it is still as large as
+    // the Latin text (Liberation Sans, whose em is 0.895 of the height).
+    const char* const koreanFamilies[] = { "NanumGothic", "NanumBarunGothic" };
+    constexpr float koreanEmShare = 0.9f;
+
+    struct HiddenFamilies
+    {
+        juce::CriticalSection lock;
+        juce::StringArray families;
+    };
+
+    HiddenFamilies& getHiddenFamilies()
+    {
+        static HiddenFamilies hidden;
+        return hidden;
+    }
+
+    bool isHidden (const juce::String& family)
+    {
+        auto& hidden = getHiddenFamilies();
+        const juce::ScopedLock sl (hidden.lock);
+        return hidden.families.contains (family);
+    }
 
     juce::StringArray toStringArray (const char* const* families, size_t count)
     {
@@ -82,7 +109,32 @@ juce::StringArray Fonts::findInstalledFamilies (const juce::String& typefaceName
 
 bool Fonts::isInstalled (const juce::String& family)
 {
-    return family.isNotEmpty() && ! juce::Font::findAllTypefaceStyles (family).isEmpty();
+    return family.isNotEmpty() && ! isHidden (family)
+        && (FontCollections::hasFamily (family) || ! juce::Font::findAllTypefaceStyles (family).isEmpty());
+}
+
+juce::Typeface::Ptr Fonts::createTypeface (const juce::String& family, const juce::String& style)
+{
+    if (auto typeface = FontCollections::createTypeface (family, style))
+        return typeface;
+
+    return juce::Font::getDefaultTypefaceForFont (juce::Font (family, style, 10.0f));
+}
+
+float Fonts::getEmShare (const juce::String& family)
+{
+    for (const auto* korean : koreanFamilies)
+        if (family == korean)
+            return koreanEmShare;
+
+    return 1.0f;
+}
+
+void Fonts::hideFamilies (const juce::StringArray& families)
+{
+    auto& hidden = getHiddenFamilies();
+    const juce::ScopedLock sl (hidden.lock);
+    hidden.families = families;
 }
 
 bool Fonts::drawsGlyphFor (juce::Typeface& typeface, juce::juce_wchar character)

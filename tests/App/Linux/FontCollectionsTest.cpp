@@ -1,54 +1,234 @@
-// JUCE sees the Chinese faces of Noto Sans CJK, and only those of its twenty
-// that the text tables need; a collection that is missing or broken leaves the
-// fonts JUCE sees as they were.
+// The Chinese faces of Noto Sans CJK, read in place from Debian's collections:
+// drawn as JUCE would draw the same face, from any thread, with nothing of them
+// on the user's disk; broken files give no typeface rather than a crash.
+#include "FontCollectionFace.h"
 #include "FontCollections.h"
 
 #include <gtest/gtest.h>
 #include <juce_graphics/juce_graphics.h>
 
+#include <cstdlib>
+#include <cmath>
+#include <atomic>
+#include <thread>
+#include <vector>
+
 namespace
 {
 
-juce::String getFontPath()
+const juce::File notoRegular("/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc");
+const juce::File droidFallback("/usr/share/fonts/truetype/droid/DroidSansFallbackFull.ttf");
+
+// Latin, an ideograph and CJK punctuation, in cubic (Noto) and quadratic (Droid) outlines.
+const juce::juce_wchar sampleCharacters[] = { 'A', 'g', 0x4e2d, 0x9f98, 0x3002, 0x300c };
+
+juce::Image drawGlyph(juce::Typeface& typeface, juce::juce_wchar character)
 {
-    return juce::SystemStats::getEnvironmentVariable("JUCE_FONT_PATH", {});
+    juce::Image image(juce::Image::SingleChannel, 60, 60, true);
+    juce::Path outline;
+    typeface.getOutlineForGlyph((int) character, outline);
+    juce::Graphics(image).fillPath(outline, juce::AffineTransform::scale(50.0f).translated(5.0f, 45.0f));
+    return image;
 }
 
-// The test environment exposed the collections in this folder before JUCE's scan.
-TEST(FontCollections, JuceSeesTheChineseFacesAlone)
+// JUCE starts a TrueType contour that begins off the curve elsewhere than
+// FreeType does: the same outline, with a little less or more coverage on
+// an edge pixel or two.
+bool drawTheSame(const juce::Image& a, const juce::Image& b)
 {
-    const auto folder = juce::File::getSpecialLocation(juce::File::currentExecutableFile)
-                            .getSiblingFile("font_collections");
+    constexpr int antialiasingTolerance = 32;
 
-    juce::StringArray cjkFamilies;
+    for (int y = 0; y < a.getHeight(); ++y)
+        for (int x = 0; x < a.getWidth(); ++x)
+            if (std::abs((int) a.getPixelAt(x, y).getAlpha() - (int) b.getPixelAt(x, y).getAlpha()) > antialiasingTolerance)
+                return false;
 
-    for (const auto& family : juce::Font::findAllTypefaceNames())
-        if (family.contains("CJK"))
-            cjkFamilies.add(family);
-
-    EXPECT_TRUE(getFontPath().startsWith(folder.getFullPathName() + ";")) << getFontPath();
-    EXPECT_EQ(juce::StringArray({ "Noto Sans CJK SC", "Noto Sans CJK TC" }), cjkFamilies);
-    EXPECT_EQ(juce::StringArray({ "Regular", "Bold" }), juce::Font::findAllTypefaceStyles("Noto Sans CJK SC"));
-    EXPECT_EQ(juce::StringArray({ "Regular", "Bold" }), juce::Font::findAllTypefaceStyles("Noto Sans CJK TC"));
+    return true;
 }
 
-TEST(FontCollections, MissingOrBrokenCollectionsChangeNothing)
+// Face 0 of the file as JUCE itself loads a font from memory, and as ours.
+void expectDrawnAsJuceDraws(const juce::File& file)
 {
-    const juce::TemporaryFile folder;
-    const auto missing = folder.getFile().getChildFile("Missing.ttc");
-    const auto broken = folder.getFile().getChildFile("Broken.ttc");
-    const auto staleCopy = folder.getFile().getChildFile("Missing.otf");
-    ASSERT_TRUE(folder.getFile().createDirectory());
+    juce::MemoryBlock data;
+    ASSERT_TRUE(file.loadFileAsData(data)) << file.getFullPathName();
+    const auto juces = juce::Typeface::createSystemTypefaceFor(data.getData(), data.getSize());
+    const auto ours = FontCollectionFace::open(file, 0);
+    ASSERT_NE(nullptr, ours);
+
+    EXPECT_EQ(juces->getName(), ours->getName());
+    EXPECT_FLOAT_EQ(juces->getAscent(), ours->getAscent());
+    EXPECT_FLOAT_EQ(juces->getDescent(), ours->getDescent());
+
+    for (const auto character : sampleCharacters)
+    {
+        const auto text = juce::String::charToString(character);
+        EXPECT_FLOAT_EQ(juces->getStringWidth(text), ours->getStringWidth(text)) << "U+" << juce::String::toHexString((int) character);
+        EXPECT_TRUE(drawTheSame(drawGlyph(*juces, character), drawGlyph(*ours, character)))
+            << file.getFileName() << ", U+" << juce::String::toHexString((int) character);
+    }
+}
+
+//==============================================================================
+TEST(FontCollections, ChineseFacesComeFromTheCollectionsInTheirStyles)
+{
+    for (const auto* family : { "Noto Sans CJK SC", "Noto Sans CJK TC" })
+    {
+        EXPECT_TRUE(FontCollections::hasFamily(family));
+
+        for (const auto* style : { "Regular", "Bold" })
+        {
+            const auto typeface = FontCollections::createTypeface(family, style);
+            ASSERT_NE(nullptr, typeface) << family << " " << style;
+            EXPECT_EQ(juce::String(family), typeface->getName());
+            EXPECT_EQ(juce::String(style), typeface->getStyle());
+        }
+    }
+
+    EXPECT_FALSE(FontCollections::hasFamily("Noto Sans CJK JP"));
+    EXPECT_EQ(nullptr, FontCollections::createTypeface("Noto Sans CJK JP", "Regular"));
+}
+
+TEST(FontCollections, FaceDrawsAsJucesOwnFreeTypeFace)
+{
+    expectDrawnAsJuceDraws(notoRegular);
+    expectDrawnAsJuceDraws(droidFallback);
+}
+
+// Glyphs load as they are first asked for, into the typeface's own cache.
+TEST(FontCollections, FourThreadsGetTheSameGlyphsAsOne)
+{
+    constexpr juce::juce_wchar first = 0x4e00;
+    constexpr int count = 1500;
+    const auto reference = FontCollectionFace::open(notoRegular, 2);
+    const auto shared = FontCollectionFace::open(notoRegular, 2);
+    ASSERT_NE(nullptr, shared);
+    std::atomic<bool> go { false };
+    std::vector<juce::Array<juce::Path>> outlines(4);
+    std::vector<std::thread> threads;
+
+    for (auto& perThread : outlines)
+        threads.emplace_back([&go, &shared, &perThread]
+        {
+            while (! go)
+                std::this_thread::yield();
+
+            for (int i = 0; i < count; ++i)
+            {
+                juce::Path outline;
+                shared->getOutlineForGlyph((int) first + i, outline);
+                perThread.add(outline);
+            }
+        });
+
+    go = true;
+
+    for (auto& thread : threads)
+        thread.join();
+
+    for (int i = 0; i < count; ++i)
+    {
+        juce::Path expected;
+        reference->getOutlineForGlyph((int) first + i, expected);
+
+        for (const auto& perThread : outlines)
+            ASSERT_EQ(expected, perThread[i]) << "U+" << juce::String::toHexString((int) first + i);
+    }
+}
+
+TEST(FontCollections, BrokenFilesGiveNoFaceOrEmptyGlyphs)
+{
+    const juce::TemporaryFile broken(".ttc");
+    juce::MemoryBlock droid;
+    ASSERT_TRUE(droidFallback.loadFileAsData(droid));
+
     // A collection header that announces a thousand faces and holds none.
-    ASSERT_TRUE(broken.replaceWithData("ttcf\0\1\0\0\0\0\3\xe8", 12));
-    ASSERT_TRUE(staleCopy.replaceWithText("an earlier copy"));
-    const auto before = getFontPath();
+    ASSERT_TRUE(broken.getFile().replaceWithData("ttcf\0\1\0\0\0\0\3\xe8", 12));
+    EXPECT_EQ(nullptr, FontCollectionFace::open(broken.getFile(), 0));
+    EXPECT_EQ(nullptr, FontCollectionFace::open(juce::File("/nonexistent/font.ttc"), 0));
+    EXPECT_EQ(nullptr, FontCollectionFace::open(droidFallback, 1));
 
-    EXPECT_FALSE(FontCollections::expose(folder.getFile(), { missing, broken }));
-    EXPECT_EQ(before, getFontPath());
-    EXPECT_FALSE(staleCopy.exists());
-    EXPECT_FALSE(folder.getFile().getChildFile("Broken.otf").exists());
-    folder.getFile().deleteRecursively();
+    // Cut short: whatever FreeType still opens draws without reading past the end.
+    for (const size_t size : { (size_t) 100, (size_t) 4096, droid.getSize() / 2 })
+    {
+        ASSERT_TRUE(broken.getFile().replaceWithData(droid.getData(), size));
+
+        if (const auto typeface = FontCollectionFace::open(broken.getFile(), 0))
+            for (const auto character : sampleCharacters)
+                drawGlyph(*typeface, character);
+    }
+}
+
+//==============================================================================
+// Earlier versions kept copies of the collections in the user's cache folder:
+// they go, and nothing else does.
+class EarlierCopies : public ::testing::Test
+{
+protected:
+    EarlierCopies()
+        : previousCacheHome(juce::SystemStats::getEnvironmentVariable("XDG_CACHE_HOME", {}))
+    {
+        cacheHome.getFile().createDirectory();
+        setenv("XDG_CACHE_HOME", cacheHome.getFile().getFullPathName().toRawUTF8(), 1);
+    }
+
+    ~EarlierCopies() override
+    {
+        setenv("XDG_CACHE_HOME", previousCacheHome.toRawUTF8(), 1);
+        cacheHome.getFile().deleteRecursively();
+    }
+
+    juce::File place(const juce::String& name, const juce::File& folder) const
+    {
+        const auto file = folder.getChildFile(name);
+        file.getParentDirectory().createDirectory();
+        file.replaceWithText("font data");
+        return file;
+    }
+
+    const juce::String previousCacheHome;
+    const juce::TemporaryFile cacheHome;
+    const juce::File programFolder = cacheHome.getFile().getChildFile("KVXUpdateProgram");
+    const juce::File fontFolder = programFolder.getChildFile("fonts");
+};
+
+TEST_F(EarlierCopies, CopiesAndLeftoversGoWithTheirFolders)
+{
+    place("NotoSansCJK-Regular.otf", fontFolder);
+    place("NotoSansCJK-Bold.otf", fontFolder);
+    place("NotoSansCJK-Regular_temp1f2e3d4c.otf", fontFolder);
+    place("NotoSansCJK-Bold_temp5.otf", fontFolder);
+
+    FontCollections::removeEarlierCopies();
+
+    EXPECT_FALSE(programFolder.exists());
+    EXPECT_TRUE(cacheHome.getFile().isDirectory());
+}
+
+TEST_F(EarlierCopies, OtherFilesAndLinksStay)
+{
+    const juce::File kept[] = { place("NotoSansCJK-Regular.otf.bak", fontFolder), place("NotoSansCJK-Regular_temp.otf", fontFolder),
+                                place("NotoSansCJK-Bold_tempxyz.otf", fontFolder), place("Other.otf", fontFolder),
+                                place("NotoSansCJK-Regular.otf", programFolder) };
+    const auto elsewhere = place("NotoSansCJK-Bold.otf", cacheHome.getFile().getChildFile("elsewhere"));
+    ASSERT_TRUE(elsewhere.createSymbolicLink(fontFolder.getChildFile("NotoSansCJK-Bold.otf"), false));
+
+    FontCollections::removeEarlierCopies();
+
+    for (const auto& file : kept)
+        EXPECT_TRUE(file.existsAsFile()) << file.getFullPathName();
+
+    EXPECT_TRUE(fontFolder.getChildFile("NotoSansCJK-Bold.otf").isSymbolicLink());
+    EXPECT_TRUE(elsewhere.existsAsFile());
+
+    // A linked folder is not ours to clean.
+    fontFolder.deleteRecursively();
+    elsewhere.getParentDirectory().getChildFile("fonts").createDirectory();
+    const auto linked = place("NotoSansCJK-Regular.otf", elsewhere.getParentDirectory().getChildFile("fonts"));
+    ASSERT_TRUE(elsewhere.getParentDirectory().getChildFile("fonts").createSymbolicLink(fontFolder, false));
+
+    FontCollections::removeEarlierCopies();
+
+    EXPECT_TRUE(linked.existsAsFile());
 }
 
 } // namespace

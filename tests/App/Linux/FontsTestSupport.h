@@ -62,8 +62,8 @@ public:
             families.mergeArray (Fonts::findInstalledFamilies (name));
 
         for (const auto& family : families)
-            for (const auto& style : juce::Font::findAllTypefaceStyles (family))
-                addMissingGlyphOf (*juce::Typeface::createSystemTypefaceFor (juce::Font (family, style, 13.0f)));
+            for (const auto* style : { "Regular", "Bold" })
+                addMissingGlyphOf (*Fonts::createTypeface (family, style));
     }
 
     bool isBox (juce::Typeface& typeface, int glyphNumber) const

@@ -1,6 +1,7 @@
 // The real application under an X server of the test's own: it shows its one
-// window, stays a single instance, says why when it does not start, and quits
-// cleanly on the platform's quit request.
+// window, stays a single instance, says why when it does not start, quits
+// cleanly on the platform's quit request, and keeps no font data in the user's
+// cache folder.
 #include "Support/Desktop/XvfbServer.h"
 
 #include <gtest/gtest.h>
@@ -105,10 +106,12 @@ protected:
     {
         x = new kvxtest::XvfbServer();
         sessionFolder = makeRuntimeFolder();
+        cacheFolder = makeRuntimeFolder();
     }
 
     static void TearDownTestSuite()
     {
+        std::filesystem::remove_all(cacheFolder);
         std::filesystem::remove_all(sessionFolder);
         delete x;
     }
@@ -147,6 +150,7 @@ protected:
         std::vector<std::string> environment(moreEnvironment);
         environment.insert(environment.end(),
                            { "DISPLAY=" + x->display(), "XDG_RUNTIME_DIR=" + runtimeFolder.string(),
+                             "XDG_CACHE_HOME=" + cacheFolder.string(),
                              "LANG=en_US.UTF-8", "LANGUAGE=en", "LC_ALL=en_US.UTF-8",
                              std::string("ASAN_OPTIONS=") + (sanitizerOptions != nullptr ? sanitizerOptions : "")
                                  + ":detect_leaks=0" });
@@ -197,11 +201,13 @@ protected:
 
     static kvxtest::XvfbServer* x;
     static std::filesystem::path sessionFolder;
+    static std::filesystem::path cacheFolder;
     std::vector<pid_t> started;
 };
 
 kvxtest::XvfbServer* ApplicationUnderXvfb::x = nullptr;
 std::filesystem::path ApplicationUnderXvfb::sessionFolder;
+std::filesystem::path ApplicationUnderXvfb::cacheFolder;
 
 //==============================================================================
 TEST_F(ApplicationUnderXvfb, ShowsOneWindowTitledInItsLanguageAndQuitsOnSigterm)
@@ -311,6 +317,27 @@ TEST_F(ApplicationUnderXvfb, StartedToIgnoreHangUpsKeepsIgnoringThem)
     EXPECT_NE(0u, ignoredSignalsOf(app) & (1ull << (SIGHUP - 1))) << "SIGHUP is handled";
 
     EXPECT_EQ(0, quitWith(app, SIGTERM));
+}
+
+// Earlier versions copied the CJK font collections into the cache folder.
+TEST_F(ApplicationUnderXvfb, StartRemovesEarlierFontCopiesAndWritesNone)
+{
+    const auto fontFolder = cacheFolder / "KVXUpdateProgram" / "fonts";
+    std::filesystem::create_directories(fontFolder);
+    std::ofstream(fontFolder / "NotoSansCJK-Regular.otf") << "font data";
+    std::ofstream(fontFolder / "NotoSansCJK-Bold_temp3a4b5c6d.otf") << "font data";
+
+    const pid_t app = startApplication();
+    ASSERT_TRUE(waitForWindow(app));
+    EXPECT_EQ(0, quitWith(app, SIGTERM));
+
+    // Other programs may keep their own files there (gsettings' dconf does).
+    std::vector<std::string> fontFiles;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(cacheFolder))
+        if (entry.path().extension() == ".otf" || entry.path().extension() == ".ttf" || entry.path().extension() == ".ttc")
+            fontFiles.push_back(entry.path().string());
+    EXPECT_EQ(std::vector<std::string>(), fontFiles);
+    EXPECT_FALSE(std::filesystem::exists(cacheFolder / "KVXUpdateProgram"));
 }
 
 } // namespace

@@ -1,6 +1,5 @@
 // One JUCE GUI runtime for the whole binary, with the test thread as its
 // message thread and only virtual HID devices in sight.
-#include "FontCollections.h"
 #include "RunLoopBridge.h"
 
 #include <Platform/VirtualHID.h>
@@ -19,9 +18,6 @@ public:
     void SetUp() override
     {
         platform::useVirtualDevices();
-        // As the application does, but in the build folder rather than the
-        // user's cache.
-        FontCollections::expose (getFontFolder());
         juce::initialiseJuce_GUI();
         juce::MessageManager::getInstance()->setCurrentThreadAsMessageThread();
         // The application's own glue: the HID callbacks arrive through JUCE's loop.
@@ -35,11 +31,6 @@ public:
     }
 
 private:
-    static juce::File getFontFolder()
-    {
-        return juce::File::getSpecialLocation(juce::File::currentExecutableFile).getSiblingFile("font_collections");
-    }
-
     std::unique_ptr<RunLoopBridge> bridge;
 };
 

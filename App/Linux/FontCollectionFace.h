@@ -1,0 +1,58 @@
+#pragma once
+
+#include <juce_graphics/juce_graphics.h>
+
+#include <map>
+#include <memory>
+
+//==============================================================================
+/**
+    Linux only: one face of a font collection (.ttc), read in place through
+    FreeType, which JUCE cannot load: its font list takes single font files only.
+
+    It draws as JUCE's own FreeType typefaces do: glyph numbers are characters,
+    the height is normalised to ascent plus descent, outlines are not hinted, and
+    a character the face lacks gets the face's missing glyph. Glyphs are loaded
+    from the face as they are first asked for; any thread may use the typeface.
+*/
+class FontCollectionFace  : public juce::Typeface
+{
+public:
+    /** Face number faceIndex of the collection, or nullptr when FreeType cannot
+        open it as a scalable face with line metrics.
+    */
+    static juce::Typeface::Ptr open (const juce::File& collection, int faceIndex);
+
+    ~FontCollectionFace() override;
+
+    //==============================================================================
+    float getAscent() const override;
+    float getDescent() const override;
+    float getHeightToPointsFactor() const override;
+    float getStringWidth (const juce::String& text) override;
+    void getGlyphPositions (const juce::String& text, juce::Array<int>& glyphs, juce::Array<float>& xOffsets) override;
+    bool getOutlineForGlyph (int glyphNumber, juce::Path& path) override;
+    juce::EdgeTable* getEdgeTableForGlyph (int glyphNumber, const juce::AffineTransform& transform,
+                                           float fontHeight) override;
+
+private:
+    struct Face;
+
+    struct Glyph
+    {
+        juce::Path outline;
+        float advance = 0.0f;
+    };
+
+    explicit FontCollectionFace (std::unique_ptr<Face> face);
+
+    const Glyph& getGlyph (juce::juce_wchar character);
+    Glyph loadGlyph (juce::juce_wchar character) const;
+
+    const std::unique_ptr<Face> face;
+    const float ascent;
+    std::map<juce::juce_wchar, Glyph> glyphs;
+    juce::CriticalSection lock;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (FontCollectionFace)
+};
