@@ -135,7 +135,8 @@ int main(int argc, char** argv)
              "<= 1.3 x bare (" + figure(updaterMs / bareMs, 2, "x") + ")", updaterMs <= 1.3 * bareMs);
     printRow("  first start, empty cache folder", figure(firstStartMs, 1, "ms"),
              "later start " + figure(updaterMs, 1, "ms"),
-             "<= later + 10 ms (+" + figure(firstStartMs - updaterMs, 1, "ms") + ")",
+             "<= later + 10 ms (" + std::string(firstStartMs >= updaterMs ? "+" : "")
+                 + figure(firstStartMs - updaterMs, 1, "ms") + ")",
              firstStartMs <= updaterMs + 10);
     return 0;
 }
