@@ -154,6 +154,12 @@ void syncDirectory(const std::string& directory)
         ::fsync(folder.get());
 }
 
+// The contents written and on the disk, the file closed.
+bool writeDurably(FileDescriptor& file, const std::string& contents)
+{
+    return writeAll(file.get(), contents) && ::fsync(file.get()) == 0 && file.close();
+}
+
 // A new file of the name that holds the contents on the disk; nothing written
 // over a file that is there already.
 bool writeNewFile(const std::string& path, const std::string& contents)
@@ -161,7 +167,7 @@ bool writeNewFile(const std::string& path, const std::string& contents)
     FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
     if (file.get() < 0)
         return false;
-    if (writeAll(file.get(), contents) && ::fsync(file.get()) == 0 && file.close())
+    if (writeDurably(file, contents))
         return true;
     ::unlink(path.c_str());
     return false;
@@ -178,8 +184,7 @@ bool replaceFile(const std::string& path, const std::string& contents)
     FileDescriptor file(::mkostemp(temporary.data(), O_CLOEXEC));
     if (file.get() < 0)
         return false;
-    const bool written = writeAll(file.get(), contents) && ::fsync(file.get()) == 0 && file.close()
-                         && ::rename(temporary.c_str(), path.c_str()) == 0;
+    const bool written = writeDurably(file, contents) && ::rename(temporary.c_str(), path.c_str()) == 0;
     if (!written)
     {
         ::unlink(temporary.c_str());
