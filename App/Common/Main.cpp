@@ -131,36 +131,59 @@ static juce::JUCEApplicationBase* createApplication()
 }
 
 #if JUCE_LINUX
-// A start that does not run says why. It succeeds only when the running
-// instance has its command line and brings its window to the front.
-static int leaveWithoutRunning (SingleInstance& singleInstance, int argc, char* argv[])
+static juce::String joinArguments (int argc, char* argv[])
 {
     juce::StringArray arguments;
 
     for (int i = 1; i < argc; ++i)
         arguments.add (juce::String::fromUTF8 (argv[i]));
 
-    if (singleInstance.isAnotherInstanceRunning()
-        && singleInstance.sendToRunningInstance (arguments.joinIntoString (" ")))
+    return arguments.joinIntoString (" ");
+}
+
+// A start that does not run says why. It succeeds only when the running
+// instance answered that its window comes to the front; when that instance is
+// quitting instead, this start runs once it has gone.
+static bool mayRun (SingleInstance& singleInstance, int argc, char* argv[], int& exitStatus)
+{
+    if (singleInstance.isAnotherInstanceRunning())
     {
-        std::cerr << "KVXUpdateProgram is already running; its window comes to the front." << std::endl;
-        return 0;
+        if (singleInstance.handOverToRunningInstance (joinArguments (argc, argv)))
+        {
+            std::cerr << "KVXUpdateProgram is already running; its window comes to the front." << std::endl;
+            exitStatus = 0;
+            return false;
+        }
+
+        singleInstance.waitToRunInstead();
     }
 
+    if (singleInstance.getProblem().isEmpty())
+        return true;
+
     std::cerr << "KVXUpdateProgram cannot start: " << singleInstance.getProblem() << "." << std::endl;
-    return 1;
+    exitStatus = 1;
+    return false;
 }
 #endif
 
 int main (int argc, char* argv[])
 {
-   #if JUCE_LINUX
-    SingleInstance singleInstance ("KVXUpdateProgram");
+    juce::JUCEApplicationBase::createInstance = &createApplication;
 
-    if (singleInstance.isAnotherInstanceRunning() || singleInstance.getProblem().isNotEmpty())
-        return leaveWithoutRunning (singleInstance, argc, argv);
+   #if JUCE_LINUX
+    QuitSignals::noteThoseIgnoredAtStart();
+
+    // The hand-over listener posts to the message manager from its own thread
+    // and asks it whether the loop has been told to stop: made here, before the
+    // listener and not inside JUCE's main, the manager outlives it.
+    juce::ScopedJuceInitialiser_GUI messageManager;
+    SingleInstance singleInstance ("KVXUpdateProgram");
+    int exitStatus = 0;
+
+    if (! mayRun (singleInstance, argc, argv, exitStatus))
+        return exitStatus;
    #endif
 
-    juce::JUCEApplicationBase::createInstance = &createApplication;
     return juce::JUCEApplicationBase::main (argc, const_cast<const char**> (argv));
 }
