@@ -1,5 +1,6 @@
 #include "HandOverProtocol.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <poll.h>
 #include <sys/socket.h>
@@ -10,7 +11,7 @@ namespace
 int remainingMs (HandOverProtocol::Deadline deadline)
 {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds> (deadline - std::chrono::steady_clock::now());
-    return (int) juce::jmax ((juce::int64) 0, (juce::int64) left.count());
+    return (int) std::max ((std::chrono::milliseconds::rep) 0, left.count());
 }
 
 bool waitUntilReadable (int socket, HandOverProtocol::Deadline deadline, int wakeDescriptor)
@@ -74,22 +75,4 @@ bool HandOverProtocol::receiveAll (int socket, void* data, size_t size, Deadline
     }
 
     return true;
-}
-
-juce::String HandOverProtocol::cutToLimit (const juce::String& commandLine)
-{
-    auto text = commandLine.toUTF8();
-    size_t bytes = 0;
-
-    for (auto character = text; ! character.isEmpty(); ++character)
-    {
-        const auto next = bytes + juce::CharPointer_UTF8::getBytesRequiredFor (*character);
-
-        if (next > maxCommandLineBytes)
-            break;
-
-        bytes = next;
-    }
-
-    return juce::String::fromUTF8 (text.getAddress(), (int) bytes);
 }

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <juce_core/juce_core.h>
-
 #include <chrono>
+#include <cstddef>
+#include <cstdint>
 
 //==============================================================================
 /**
@@ -15,15 +15,15 @@
 */
 namespace HandOverProtocol
 {
-    constexpr juce::uint32 magic = 0x4b565832; // "KVX2"
+    constexpr std::uint32_t magic = 0x4b565832; // "KVX2"
 
     // A command line is a few file names at most; the listener never holds more.
-    constexpr juce::uint32 maxCommandLineBytes = 4096;
+    constexpr std::uint32_t maxCommandLineBytes = 4096;
 
     struct Header
     {
-        juce::uint32 magic;
-        juce::uint32 length;
+        std::uint32_t magic;
+        std::uint32_t length;
     };
 
     enum Answer : char
@@ -44,7 +44,4 @@ namespace HandOverProtocol
         becomes readable first.
     */
     bool receiveAll (int socket, void* data, size_t size, Deadline deadline, int wakeDescriptor);
-
-    /** The start of a command line that fits the limit, cut between characters. */
-    juce::String cutToLimit (const juce::String& commandLine);
 }

@@ -45,6 +45,26 @@ int connectWithin (const juce::String& socketPath, std::chrono::seconds bound)
 
     return -1;
 }
+
+// The start of a command line that fits the listener's limit, cut between
+// characters.
+juce::String cutToLimit (const juce::String& commandLine)
+{
+    auto character = commandLine.getCharPointer();
+    size_t bytes = 0;
+
+    for (; ! character.isEmpty(); ++character)
+    {
+        const auto next = bytes + juce::CharPointer_UTF8::getBytesRequiredFor (*character);
+
+        if (next > HandOverProtocol::maxCommandLineBytes)
+            break;
+
+        bytes = next;
+    }
+
+    return juce::String::fromUTF8 (commandLine.toRawUTF8(), (int) bytes);
+}
 }
 
 //==============================================================================
@@ -83,8 +103,8 @@ bool SingleInstance::handOverToRunningInstance (const juce::String& commandLine)
     if (connection < 0)
         return false;
 
-    const auto text = HandOverProtocol::cutToLimit (commandLine);
-    const HandOverProtocol::Header header { HandOverProtocol::magic, (juce::uint32) text.getNumBytesAsUTF8() };
+    const auto text = cutToLimit (commandLine);
+    const HandOverProtocol::Header header { HandOverProtocol::magic, (std::uint32_t) text.getNumBytesAsUTF8() };
     char answer = 0;
 
     const bool answered = HandOverProtocol::sendAll (connection, &header, sizeof (header))
