@@ -426,41 +426,6 @@ TEST_F(ApplicationUnderXvfb, EveryLaterStartBringsTheWindowForward)
     EXPECT_EQ(0, quitWith(first, SIGTERM));
 }
 
-// A copy that is quitting takes no hand-over: a start at that moment runs once
-// the copy has gone, or says why it cannot; it never says "already running"
-// and leaves no window.
-TEST_F(ApplicationUnderXvfb, AStartDuringAQuitRunsOnceTheCopyHasGoneOrSaysWhy)
-{
-    pid_t running = startApplication();
-    ASSERT_TRUE(waitForWindow(running));
-
-    for (int round = 0; round < 3; ++round)
-    {
-        SCOPED_TRACE("round " + std::to_string(round));
-        const auto errorFile = sessionFolder / "start-during-quit.txt";
-        kill(running, SIGTERM);
-        const pid_t next = startApplication(sessionFolder, {}, errorFile);
-        EXPECT_EQ(0, waitForExit(running));
-        forget(running);
-
-        if (waitForWindow(next))
-        {
-            EXPECT_EQ(1u, applicationWindows().size());
-            running = next;
-            continue;
-        }
-
-        // waitForWindow has collected it: its status is gone, its words remain.
-        const auto errors = readFile(errorFile);
-        EXPECT_NE(std::string::npos, errors.find("cannot start")) << errors;
-        forget(next);
-        running = startApplication();
-        ASSERT_TRUE(waitForWindow(running));
-    }
-
-    EXPECT_EQ(0, quitWith(running, SIGTERM));
-}
-
 // Started from the desktop, from a shell without a session, with another
 // temporary folder or in another session, one user's starts meet in the
 // user's own runtime folder.
