@@ -13,6 +13,7 @@
 
 #include <iostream>
 #include <memory>
+#include <optional>
 
 //==============================================================================
 /** The one top-level window: always on top, centred, not resizable, with the
@@ -141,34 +142,35 @@ static juce::String joinArguments (int argc, char* argv[])
     return arguments.joinIntoString (" ");
 }
 
-// A start that does not run says why. It succeeds only when the running
-// instance answered that its window comes to the front; when that instance is
-// quitting instead, this start runs once it has gone.
-static bool mayRun (SingleInstance& singleInstance, int argc, char* argv[], int& exitStatus)
+// A start that does not run says why, and ends with the status returned. It
+// succeeds only when the running instance answered that its window comes to
+// the front; when that instance is quitting instead, this start runs once it
+// has gone.
+static std::optional<int> findExitStatusWithoutRunning (SingleInstance& singleInstance, int argc, char* argv[])
 {
     if (singleInstance.isAnotherInstanceRunning())
     {
         if (singleInstance.handOverToRunningInstance (joinArguments (argc, argv)))
         {
             std::cerr << "KVXUpdateProgram is already running; its window comes to the front." << std::endl;
-            exitStatus = 0;
-            return false;
+            return 0;
         }
 
         singleInstance.waitToRunInstead();
     }
 
     if (singleInstance.getProblem().isEmpty())
-        return true;
+        return {};
 
     std::cerr << "KVXUpdateProgram cannot start: " << singleInstance.getProblem() << "." << std::endl;
-    exitStatus = 1;
-    return false;
+    return 1;
 }
 #endif
 
 int main (int argc, char* argv[])
 {
+    // Before the message manager is made: it sets itself up for a program that
+    // has an application.
     juce::JUCEApplicationBase::createInstance = &createApplication;
 
    #if JUCE_LINUX
@@ -179,10 +181,9 @@ int main (int argc, char* argv[])
     // listener and not inside JUCE's main, the manager outlives it.
     juce::ScopedJuceInitialiser_GUI messageManager;
     SingleInstance singleInstance ("KVXUpdateProgram");
-    int exitStatus = 0;
 
-    if (! mayRun (singleInstance, argc, argv, exitStatus))
-        return exitStatus;
+    if (const auto exitStatus = findExitStatusWithoutRunning (singleInstance, argc, argv))
+        return *exitStatus;
    #endif
 
     return juce::JUCEApplicationBase::main (argc, const_cast<const char**> (argv));
