@@ -20,7 +20,7 @@ constexpr auto receiveBound = std::chrono::seconds (1);
 // The message thread may be busy (starting up, or waiting for the update
 // thread); the start waits a little longer than this for its answer.
 constexpr auto deliveryBound = std::chrono::seconds (5);
-constexpr int deliveryPollMs = 20;
+constexpr auto deliveryPollInterval = std::chrono::milliseconds (20);
 
 juce::String describeFailure (const char* failure, const juce::String& path)
 {
@@ -163,33 +163,30 @@ bool HandOverListener::receiveCommandLine (int connection, juce::String& command
 // False when it cannot tell within the bound: the message thread is still busy.
 bool HandOverListener::deliver (const juce::String& commandLine, char& answer) const
 {
-    answer = HandOverProtocol::quitting;
     auto delivered = std::make_shared<std::atomic<bool>> (false);
 
-    if (isQuitting() || ! juce::MessageManager::callAsync ([commandLine, delivered]
-        {
-            if (auto* app = juce::JUCEApplicationBase::getInstance())
-                app->anotherInstanceStarted (commandLine);
+    const bool posted = ! isQuitting() && juce::MessageManager::callAsync ([commandLine, delivered]
+    {
+        if (auto* app = juce::JUCEApplicationBase::getInstance())
+            app->anotherInstanceStarted (commandLine);
 
-            *delivered = true;
-        }))
-        return true;
+        *delivered = true;
+    });
 
     const auto end = std::chrono::steady_clock::now() + deliveryBound;
-    pollfd wake { wakeReadEnd, POLLIN, 0 };
 
-    while (! *delivered && ! isQuitting() && std::chrono::steady_clock::now() < end)
-        if (poll (&wake, 1, deliveryPollMs) > 0)
-            return true;
+    while (posted && ! *delivered && ! isQuitting() && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for (deliveryPollInterval);
 
-    if (*delivered)
-        answer = HandOverProtocol::windowComesToFront;
-
+    answer = *delivered ? HandOverProtocol::windowComesToFront : HandOverProtocol::quitting;
     return *delivered || isQuitting();
 }
 
+// The message loop has been told to stop, or this listener has.
 bool HandOverListener::isQuitting() const
 {
     auto* messageManager = juce::MessageManager::getInstanceWithoutCreating();
-    return messageManager == nullptr || messageManager->hasStopMessageBeenSent();
+    pollfd wake { wakeReadEnd, POLLIN, 0 };
+
+    return messageManager == nullptr || messageManager->hasStopMessageBeenSent() || poll (&wake, 1, 0) > 0;
 }

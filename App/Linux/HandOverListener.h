@@ -25,8 +25,8 @@ public:
     */
     explicit HandOverListener (const juce::String& socketPath);
 
-    /** Stops at once, even in the middle of a hand-over, which then learns
-        that this instance is quitting.
+    /** Stops at once, even in the middle of a hand-over, whose start then
+        learns that this instance is quitting or gets no answer.
     */
     ~HandOverListener();
 
