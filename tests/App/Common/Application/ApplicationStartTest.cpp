@@ -64,29 +64,29 @@ pid_t spawn(const std::vector<std::string>& arguments, const std::vector<std::st
     return failure == 0 ? pid : -1;
 }
 
-// The set of signals the process ignores, from its status; empty when unknown.
-unsigned long long ignoredSignalsOf(pid_t pid)
-{
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind("SigIgn:", 0) == 0)
-            return std::strtoull(line.c_str() + 7, nullptr, 16);
-
-    return 0;
-}
-
-// A figure of the process's memory from its status, in kB: "VmHWM" is the
-// most it has ever held.
-long memoryOf(pid_t pid, const std::string& field)
+// The value of a field of the process's status, as written there; empty when
+// unknown.
+std::string statusField(pid_t pid, const std::string& field)
 {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
 
     for (std::string line; std::getline(status, line);)
         if (line.rfind(field + ":", 0) == 0)
-            return std::strtol(line.c_str() + field.size() + 1, nullptr, 10);
+            return line.substr(field.size() + 1);
 
-    return -1;
+    return {};
+}
+
+// The set of signals the process ignores; empty when unknown.
+unsigned long long ignoredSignalsOf(pid_t pid)
+{
+    return std::strtoull(statusField(pid, "SigIgn").c_str(), nullptr, 16);
+}
+
+// A figure of the process's memory in kB: "VmHWM" is the most it ever held.
+long memoryOf(pid_t pid, const std::string& field)
+{
+    return std::strtol(statusField(pid, field).c_str(), nullptr, 10);
 }
 
 // A connection of the test's own to the running copy's hand-over socket,
