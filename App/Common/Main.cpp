@@ -13,6 +13,7 @@
 
 #include <iostream>
 #include <memory>
+#include <optional>
 
 //==============================================================================
 /** The one top-level window: always on top, centred, not resizable, with the
@@ -131,21 +132,35 @@ static juce::JUCEApplicationBase* createApplication()
 }
 
 #if JUCE_LINUX
-// A start that does not run says why. It succeeds only when the running
-// instance has its command line and brings its window to the front.
-static int leaveWithoutRunning (SingleInstance& singleInstance, int argc, char* argv[])
+static juce::String joinArguments (int argc, char* argv[])
 {
     juce::StringArray arguments;
 
     for (int i = 1; i < argc; ++i)
         arguments.add (juce::String::fromUTF8 (argv[i]));
 
-    if (singleInstance.isAnotherInstanceRunning()
-        && singleInstance.sendToRunningInstance (arguments.joinIntoString (" ")))
+    return arguments.joinIntoString (" ");
+}
+
+// A start that does not run says why, and ends with the status returned. It
+// succeeds only when the running instance answered that its window comes to
+// the front; when that instance is quitting instead, this start runs once it
+// has gone.
+static std::optional<int> findExitStatusWithoutRunning (SingleInstance& singleInstance, int argc, char* argv[])
+{
+    if (singleInstance.isAnotherInstanceRunning())
     {
-        std::cerr << "KVXUpdateProgram is already running; its window comes to the front." << std::endl;
-        return 0;
+        if (singleInstance.handOverToRunningInstance (joinArguments (argc, argv)))
+        {
+            std::cerr << "KVXUpdateProgram is already running; its window comes to the front." << std::endl;
+            return 0;
+        }
+
+        singleInstance.waitToRunInstead();
     }
+
+    if (singleInstance.getProblem().isEmpty())
+        return {};
 
     std::cerr << "KVXUpdateProgram cannot start: " << singleInstance.getProblem() << "." << std::endl;
     return 1;
@@ -154,13 +169,22 @@ static int leaveWithoutRunning (SingleInstance& singleInstance, int argc, char* 
 
 int main (int argc, char* argv[])
 {
+    // Before the message manager is made: it sets itself up for a program that
+    // has an application.
+    juce::JUCEApplicationBase::createInstance = &createApplication;
+
    #if JUCE_LINUX
+    QuitSignals::noteThoseIgnoredAtStart();
+
+    // The hand-over listener posts to the message manager from its own thread
+    // and asks it whether the loop has been told to stop: made here, before the
+    // listener and not inside JUCE's main, the manager outlives it.
+    juce::ScopedJuceInitialiser_GUI messageManager;
     SingleInstance singleInstance ("KVXUpdateProgram");
 
-    if (singleInstance.isAnotherInstanceRunning() || singleInstance.getProblem().isNotEmpty())
-        return leaveWithoutRunning (singleInstance, argc, argv);
+    if (const auto exitStatus = findExitStatusWithoutRunning (singleInstance, argc, argv))
+        return *exitStatus;
    #endif
 
-    juce::JUCEApplicationBase::createInstance = &createApplication;
     return juce::JUCEApplicationBase::main (argc, const_cast<const char**> (argv));
 }

@@ -65,20 +65,35 @@ juce::String makePrivateFolder (const juce::File& folder)
 
     const auto fault = findFault (info, S_IRWXG | S_IRWXO);
 
-    if (fault.isNotEmpty())
-        return "the lock folder " + path + " " + fault + "; remove it, or set TMPDIR to a folder of your own";
+    if (fault.isEmpty())
+        return {};
 
-    return {};
+    // In a sticky /tmp only the entry's owner or the administrator may remove it.
+    const auto remedy = info.st_uid == geteuid()
+                          ? "remove it, or set TMPDIR to a folder of your own"
+                          : "set TMPDIR to a folder of your own, or ask the administrator to remove it";
+
+    return "the lock folder " + path + " " + fault + "; " + remedy;
+}
+
+// The user's own runtime folder, made by the system at login, whatever the
+// environment of this start says.
+juce::String getUsersRuntimeFolder()
+{
+    const auto root = juce::SystemStats::getEnvironmentVariable ("KVX_RUNTIME_ROOT", "/run/user");
+    return root + "/" + juce::String ((juce::int64) geteuid());
 }
 }
 
 //==============================================================================
 InstanceFolder::Choice InstanceFolder::choose (const juce::String& applicationName)
 {
-    const auto runtimeFolder = juce::SystemStats::getEnvironmentVariable ("XDG_RUNTIME_DIR", {});
+    const juce::String runtimeFolders[] = { getUsersRuntimeFolder(),
+                                            juce::SystemStats::getEnvironmentVariable ("XDG_RUNTIME_DIR", {}) };
 
-    if (isFitRuntimeFolder (runtimeFolder))
-        return { juce::File (runtimeFolder), {} };
+    for (const auto& runtimeFolder : runtimeFolders)
+        if (isFitRuntimeFolder (runtimeFolder))
+            return { juce::File (runtimeFolder), {} };
 
     const auto folder = getPrivateFolder (applicationName);
     return { folder, makePrivateFolder (folder) };

@@ -5,13 +5,20 @@
 //==============================================================================
 /**
     Linux only: the folder where the user's one instance keeps its lock and its
-    pipe. It must belong to the user and be closed to everyone else, or another
-    user could take the lock first, hold it, or read the pipe.
+    socket. It must belong to the user and be closed to everyone else, or another
+    user could take the lock first, hold it, or talk to the instance.
 
-    That is the session's XDG_RUNTIME_DIR when it is such a folder; otherwise a
-    private folder of the user's own, <applicationName>-<uid>, in $TMPDIR (when
-    it is an absolute path) or /tmp, made with mode 0700 and refused when it
-    exists in any other form, as tmux and ssh-agent do with theirs.
+    All of one user's starts must meet in the same folder, whichever session,
+    shell or service starts them: so it is the user's own runtime folder,
+    /run/user/<uid>, whenever that is such a folder; else the session's
+    XDG_RUNTIME_DIR when it is one; otherwise a private folder of the user's
+    own, <applicationName>-<uid>, in $TMPDIR (when it is an absolute path) or
+    /tmp, made with mode 0700 and refused when it exists in any other form, as
+    tmux and ssh-agent do with theirs.
+
+    KVX_RUNTIME_ROOT, when set, replaces /run/user: a test or a benchmark that
+    starts the program gives it a root of its own, so that it meets neither the
+    user's running copy nor the copies of tests that run beside it.
 */
 namespace InstanceFolder
 {

@@ -27,12 +27,27 @@ void setHandler (int signalNumber, void (*handler) (int))
 }
 
 // A signal that the starter ignores stays ignored: nohup keeps the program
-// running when its terminal closes.
+// running when its terminal closes, and a script's background job keeps
+// running on the terminal's interrupt.
+sigset_t ignoredAtStart;
+
 bool isIgnored (int signalNumber)
 {
-    struct sigaction current {};
-    return sigaction (signalNumber, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
+    return sigismember (&ignoredAtStart, signalNumber) == 1;
 }
+}
+
+void QuitSignals::noteThoseIgnoredAtStart()
+{
+    sigemptyset (&ignoredAtStart);
+
+    for (auto signalNumber : quitSignals)
+    {
+        struct sigaction current {};
+
+        if (sigaction (signalNumber, nullptr, &current) == 0 && current.sa_handler == SIG_IGN)
+            sigaddset (&ignoredAtStart, signalNumber);
+    }
 }
 
 QuitSignals::QuitSignals()
@@ -48,9 +63,9 @@ QuitSignals::QuitSignals()
     pipeWriteEnd = ends[1];
     juce::LinuxEventLoop::registerFdCallback (pipeReadEnd, &QuitSignals::requestQuit);
 
+    // JUCE's own SIGINT handler goes too.
     for (auto signalNumber : quitSignals)
-        if (! isIgnored (signalNumber))
-            setHandler (signalNumber, &QuitSignals::handleSignal);
+        setHandler (signalNumber, isIgnored (signalNumber) ? SIG_IGN : &QuitSignals::handleSignal);
 }
 
 QuitSignals::~QuitSignals()

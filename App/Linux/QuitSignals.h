@@ -4,7 +4,7 @@
 /**
     Linux only: the platform's quit request is SIGINT, SIGTERM or SIGHUP (the
     terminal that started the program has closed). While this object lives,
-    each of them that is not ignored (nohup ignores SIGHUP) reaches
+    each of them that the starter did not ignore (nohup ignores SIGHUP) reaches
     JUCEApplicationBase::systemRequestedQuit on the message thread, through a
     pipe that JUCE's message loop watches, so that the application shuts down
     in its usual order.
@@ -16,6 +16,12 @@
 class QuitSignals
 {
 public:
+    /** Notes which of the signals the starter ignores. Call it first in main:
+        once JUCE has installed its SIGINT handler, an ignored SIGINT no longer
+        shows.
+    */
+    static void noteThoseIgnoredAtStart();
+
     QuitSignals();
     ~QuitSignals();
 

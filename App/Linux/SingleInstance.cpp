@@ -1,60 +1,89 @@
 #include "SingleInstance.h"
 
+#include "HandOverProtocol.h"
 #include "InstanceFolder.h"
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <thread>
 #include <unistd.h>
 
 namespace
 {
-constexpr juce::uint32 messageMagic = 0x4b565831; // "KVX1"
-constexpr int sendTimeoutMs = 2000;
+// Longer than the running instance's own bounds for reading a start and for
+// waiting on its message thread, so that its answer is heard.
+constexpr auto answerBound = std::chrono::seconds (8);
+
+// A quit during an update waits up to 10 s for the controller's last reply.
+constexpr auto releaseBound = std::chrono::seconds (12);
+constexpr auto lockPollInterval = std::chrono::milliseconds (50);
+
+// A connection whose connect and send give up with the answer's bound.
+int connectWithin (const juce::String& socketPath, std::chrono::seconds bound)
+{
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+
+    if ((size_t) socketPath.getNumBytesAsUTF8() >= sizeof (address.sun_path))
+        return -1;
+
+    std::strcpy (address.sun_path, socketPath.toRawUTF8());
+    const int connection = socket (AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const timeval timeout { (time_t) bound.count(), 0 };
+
+    if (connection >= 0
+        && setsockopt (connection, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof (timeout)) == 0
+        && connect (connection, reinterpret_cast<const sockaddr*> (&address), sizeof (address)) == 0)
+        return connection;
+
+    if (connection >= 0)
+        close (connection);
+
+    return -1;
 }
 
-//==============================================================================
-// Both ends of the pipe. The listener's callbacks come on its own thread, so
-// that it can listen before the message manager exists; the command line then
-// travels to the message thread as an asynchronous call, which is dropped when
-// the message loop has already stopped.
-class SingleInstance::Connection  : public juce::InterprocessConnection
+// The start of a command line that fits the listener's limit, cut between
+// characters.
+juce::String cutToLimit (const juce::String& commandLine)
 {
-public:
-    Connection() : juce::InterprocessConnection (false, messageMagic) {}
-    ~Connection() override { disconnect (-1, Notify::no); }
+    auto character = commandLine.getCharPointer();
+    size_t bytes = 0;
 
-    void connectionMade() override {}
-    void connectionLost() override {}
-
-    void messageReceived (const juce::MemoryBlock& message) override
+    for (; ! character.isEmpty(); ++character)
     {
-        juce::MessageManager::callAsync ([commandLine = message.toString()]
-        {
-            if (auto* app = juce::JUCEApplicationBase::getInstance())
-                app->anotherInstanceStarted (commandLine);
-        });
+        const auto next = bytes + juce::CharPointer_UTF8::getBytesRequiredFor (*character);
+
+        if (next > HandOverProtocol::maxCommandLineBytes)
+            break;
+
+        bytes = next;
     }
-};
+
+    return juce::String::fromUTF8 (commandLine.toRawUTF8(), (int) bytes);
+}
+}
 
 //==============================================================================
 SingleInstance::SingleInstance (const juce::String& applicationName)
 {
     const auto choice = InstanceFolder::choose (applicationName);
     folder = choice.folder;
-    pipePath = folder.getChildFile (applicationName).getFullPathName();
+    lockPath = folder.getChildFile (applicationName + ".lock").getFullPathName();
+    socketPath = folder.getChildFile (applicationName + ".socket").getFullPathName();
     problem = choice.fault;
 
     if (problem.isEmpty())
-        takeLock (folder.getChildFile (applicationName + ".lock"));
-
-    if (lockDescriptor >= 0)
-        listen();
+        takeLock();
 }
 
 SingleInstance::~SingleInstance()
 {
+    // Before the lock goes: the socket is removed while it is still this
+    // process's.
     listener.reset();
 
     // Closing the file releases the lock.
@@ -67,18 +96,41 @@ bool SingleInstance::isAnotherInstanceRunning() const noexcept
     return anotherRunning;
 }
 
-bool SingleInstance::sendToRunningInstance (const juce::String& commandLine)
+bool SingleInstance::handOverToRunningInstance (const juce::String& commandLine) const
 {
-    Connection sender;
-    juce::MemoryBlock message;
-    message.append (commandLine.toRawUTF8(), commandLine.getNumBytesAsUTF8());
+    const int connection = connectWithin (socketPath, answerBound);
 
-    if (sender.connectToPipe (pipePath, sendTimeoutMs) && sender.sendMessage (message))
-        return true;
+    if (connection < 0)
+        return false;
 
-    problem = "another copy holds the lock in " + folder.getFullPathName()
-            + " but does not answer; it may be starting or ending, so try again in a moment";
-    return false;
+    const auto text = cutToLimit (commandLine);
+    const HandOverProtocol::Header header { HandOverProtocol::magic, (std::uint32_t) text.getNumBytesAsUTF8() };
+    char answer = 0;
+
+    const bool answered = HandOverProtocol::sendAll (connection, &header, sizeof (header))
+                       && HandOverProtocol::sendAll (connection, text.toRawUTF8(), header.length)
+                       && HandOverProtocol::receiveAll (connection, &answer, 1,
+                                                        std::chrono::steady_clock::now() + answerBound, -1);
+    close (connection);
+    return answered && answer == HandOverProtocol::windowComesToFront;
+}
+
+bool SingleInstance::waitToRunInstead()
+{
+    const auto end = std::chrono::steady_clock::now() + releaseBound;
+
+    while (anotherRunning && std::chrono::steady_clock::now() < end)
+    {
+        std::this_thread::sleep_for (lockPollInterval);
+        anotherRunning = false;
+        takeLock();
+    }
+
+    if (anotherRunning)
+        problem = "another copy holds the lock in " + folder.getFullPathName()
+                + " but neither brings its window to the front nor ends";
+
+    return problem.isEmpty();
 }
 
 const juce::String& SingleInstance::getProblem() const noexcept
@@ -89,10 +141,9 @@ const juce::String& SingleInstance::getProblem() const noexcept
 //==============================================================================
 // Another copy's lock shows as EACCES or EAGAIN. Any other failure leaves it
 // unknown whether one runs, and a process that cannot tell must not run.
-void SingleInstance::takeLock (const juce::File& lockFile)
+void SingleInstance::takeLock()
 {
-    const auto path = lockFile.getFullPathName();
-    const int descriptor = open (path.toRawUTF8(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    const int descriptor = open (lockPath.toRawUTF8(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR);
 
     struct flock wholeFile {};
     wholeFile.l_type = F_WRLCK;
@@ -101,6 +152,7 @@ void SingleInstance::takeLock (const juce::File& lockFile)
     if (descriptor >= 0 && fcntl (descriptor, F_SETLK, &wholeFile) == 0)
     {
         lockDescriptor = descriptor;
+        listen();
         return;
     }
 
@@ -112,25 +164,13 @@ void SingleInstance::takeLock (const juce::File& lockFile)
     if (descriptor >= 0 && (error == EACCES || error == EAGAIN))
         anotherRunning = true;
     else
-        problem = "cannot take the lock " + path + ": " + juce::String (std::strerror (error));
+        problem = "cannot take the lock " + lockPath + ": " + juce::String (std::strerror (error));
 }
 
-// JUCE would make the pipe's FIFOs readable by every user and take over any it
-// finds, so they are made here first, for this user alone; ones that a killed
-// instance left behind go first. JUCE removes them when the listener ends.
+// An instance that later starts cannot reach must not run: each of them would
+// wait for it in vain.
 void SingleInstance::listen()
 {
-    for (const auto* end : { "_in", "_out" })
-    {
-        const auto fifo = pipePath + end;
-        unlink (fifo.toRawUTF8());
-
-        if (mkfifo (fifo.toRawUTF8(), S_IRUSR | S_IWUSR) != 0)
-            return;
-    }
-
-    listener = std::make_unique<Connection>();
-
-    if (! listener->createPipe (pipePath, -1, false))
-        listener.reset();
+    listener = std::make_unique<HandOverListener> (socketPath);
+    problem = listener->getProblem();
 }

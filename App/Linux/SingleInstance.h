@@ -1,19 +1,22 @@
 #pragma once
 
-#include <juce_events/juce_events.h>
+#include "HandOverListener.h"
 
 #include <memory>
 
 //==============================================================================
 /**
-    Linux only: carries a second start's command line to the running instance.
+    Linux only: one instance per user, and a second start's command line
+    carried to it.
 
     JUCE's own single-instance lock ends a second process before initialise, but
     on Linux it never tells the running instance (anotherInstanceStarted is not
     called there). So before JUCE starts, the first instance takes a per-user
-    lock and listens on a named pipe; a later start that finds the lock held
-    sends its command line down the pipe and leaves. The running instance then
-    calls anotherInstanceStarted on its message thread.
+    lock and listens on a socket beside it (HandOverListener); a later start
+    that finds the lock held hands its command line over and learns whether the
+    running instance's window comes to the front. When it does not (that
+    instance is quitting, or does not answer), the start waits for the lock,
+    within a bound, and runs itself.
 
     Both live in the folder that InstanceFolder chooses, which no other user
     can write. A lock that cannot be taken or tested never counts as this
@@ -22,18 +25,25 @@
 class SingleInstance
 {
 public:
-    /** Takes the lock, and listens when it is this process's. */
+    /** Takes the lock, and listens when it is this process's. The message
+        manager must outlive this object.
+    */
     explicit SingleInstance (const juce::String& applicationName);
     ~SingleInstance();
 
     /** True when another process of this user holds the lock. */
     bool isAnotherInstanceRunning() const noexcept;
 
-    /** Hands the command line to the running instance; false when it could not
-        be delivered (that instance may still be starting or stopping), and
-        getProblem then says so.
+    /** Hands the command line to the running instance; true only when that
+        instance answered that its window comes to the front.
     */
-    bool sendToRunningInstance (const juce::String& commandLine);
+    bool handOverToRunningInstance (const juce::String& commandLine) const;
+
+    /** Waits for the running instance to release the lock (it may be quitting,
+        which can take the update's longest wait) and takes it; false past the
+        bound or on a failure, and getProblem then says why.
+    */
+    bool waitToRunInstead();
 
     /** Why this process may neither run nor hand over to another, naming the
         folder; empty when it holds the lock or another instance does.
@@ -41,17 +51,16 @@ public:
     const juce::String& getProblem() const noexcept;
 
 private:
-    class Connection;
-
-    void takeLock (const juce::File& lockFile);
+    void takeLock();
     void listen();
 
     juce::File folder;
-    juce::String pipePath;
+    juce::String lockPath;
+    juce::String socketPath;
     juce::String problem;
     int lockDescriptor = -1;
     bool anotherRunning = false;
-    std::unique_ptr<Connection> listener;
+    std::unique_ptr<HandOverListener> listener;
 
     JUCE_DECLARE_NON_COPYABLE (SingleInstance)
 };

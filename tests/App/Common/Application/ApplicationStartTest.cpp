@@ -1,7 +1,8 @@
 // The real application under an X server of the test's own: it shows its one
-// window, stays a single instance, says why when it does not start, quits
-// cleanly on the platform's quit request, and keeps no font data in the user's
-// cache folder.
+// window, stays a single instance that a second start brings to the front,
+// says why when it does not start, quits cleanly on the platform's quit
+// request, and keeps no font data in the user's cache folder.
+#include "HandOverProtocol.h"
 #include "Support/Desktop/XvfbServer.h"
 
 #include <gtest/gtest.h>
@@ -18,8 +19,11 @@
 #include <utility>
 #include <vector>
 
+#include <X11/Xlib.h>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -60,17 +64,110 @@ pid_t spawn(const std::vector<std::string>& arguments, const std::vector<std::st
     return failure == 0 ? pid : -1;
 }
 
-// The set of signals the process ignores, from its status; empty when unknown.
-unsigned long long ignoredSignalsOf(pid_t pid)
+// The value of a field of the process's status, as written there; empty when
+// unknown.
+std::string statusField(pid_t pid, const std::string& field)
 {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
 
     for (std::string line; std::getline(status, line);)
-        if (line.rfind("SigIgn:", 0) == 0)
-            return std::strtoull(line.c_str() + 7, nullptr, 16);
+        if (line.rfind(field + ":", 0) == 0)
+            return line.substr(field.size() + 1);
 
-    return 0;
+    return {};
 }
+
+// The set of signals the process ignores; empty when unknown.
+unsigned long long ignoredSignalsOf(pid_t pid)
+{
+    return std::strtoull(statusField(pid, "SigIgn").c_str(), nullptr, 16);
+}
+
+// A figure of the process's memory in kB: "VmHWM" is the most it ever held.
+long memoryOf(pid_t pid, const std::string& field)
+{
+    return std::strtol(statusField(pid, field).c_str(), nullptr, 10);
+}
+
+// A connection of the test's own to the running copy's hand-over socket,
+// whose sends and answers give up after the bound.
+int connectTo(const std::filesystem::path& socketPath)
+{
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    socketPath.string().copy(address.sun_path, sizeof(address.sun_path) - 1);
+
+    const int connection = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const timeval bound { std::chrono::duration_cast<std::chrono::seconds>(startBound).count(), 0 };
+    setsockopt(connection, SOL_SOCKET, SO_SNDTIMEO, &bound, sizeof(bound));
+    setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, &bound, sizeof(bound));
+
+    if (connect(connection, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0)
+        return connection;
+
+    close(connection);
+    return -1;
+}
+
+// True when the copy closed the connection without an answer.
+bool closedWithoutAnswer(int connection)
+{
+    char answer = 0;
+    const auto received = recv(connection, &answer, 1, 0);
+    return received == 0 || (received < 0 && errno != EAGAIN && errno != EWOULDBLOCK);
+}
+
+// The requests to bring a window to the front, as a window manager receives
+// them: JUCE sends _NET_ACTIVE_WINDOW to the root window, and no window
+// manager runs on the test's X server to take it.
+class FrontRequests
+{
+public:
+    explicit FrontRequests(const std::string& displayName) : display(XOpenDisplay(displayName.c_str()))
+    {
+        if (display == nullptr)
+            return;
+
+        activeWindow = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
+        XSelectInput(display, DefaultRootWindow(display), SubstructureNotifyMask);
+        XSync(display, False);
+    }
+
+    ~FrontRequests()
+    {
+        if (display != nullptr)
+            XCloseDisplay(display);
+    }
+
+    FrontRequests(const FrontRequests&) = delete;
+    FrontRequests& operator=(const FrontRequests&) = delete;
+
+    // How many requests for the window arrived since the last call. The sender
+    // synchronises with the server before it answers the start, so every
+    // request made so far is in after this client's own round trip.
+    int takeCountFor(const std::string& window)
+    {
+        if (display == nullptr)
+            return -1;
+
+        XSync(display, False);
+        int count = 0;
+
+        while (XPending(display) > 0)
+        {
+            XEvent event;
+            XNextEvent(display, &event);
+            count += event.type == ClientMessage && event.xclient.message_type == activeWindow
+                  && event.xclient.window == std::stoul(window);
+        }
+
+        return count;
+    }
+
+private:
+    Display* display;
+    Atom activeWindow = None;
+};
 
 std::string readFile(const std::filesystem::path& path)
 {
@@ -107,10 +204,12 @@ protected:
         x = new kvxtest::XvfbServer();
         sessionFolder = makeRuntimeFolder();
         cacheFolder = makeRuntimeFolder();
+        runtimeRoot = makeRuntimeFolder();
     }
 
     static void TearDownTestSuite()
     {
+        std::filesystem::remove_all(runtimeRoot);
         std::filesystem::remove_all(cacheFolder);
         std::filesystem::remove_all(sessionFolder);
         delete x;
@@ -138,9 +237,13 @@ protected:
                 waitpid(pid, nullptr, 0);
     }
 
-    // An empty runtime folder leaves the session without one.
+    // An empty runtime folder leaves the session without one. Unless the
+    // environment given names another, the users' runtime folders are in a
+    // root of the suite's own that has none for this user: the user's running
+    // copy and other tests' copies are elsewhere.
     pid_t startApplication(const std::filesystem::path& runtimeFolder = sessionFolder,
-                           const std::vector<std::string>& moreEnvironment = {}, const std::string& errorFile = {})
+                           const std::vector<std::string>& moreEnvironment = {}, const std::string& errorFile = {},
+                           const std::vector<std::string>& arguments = {})
     {
         // Under AddressSanitizer: the X libraries that JUCE loads at run time and
         // unloads at exit leave allocations that the leak checker cannot name, so
@@ -151,13 +254,38 @@ protected:
         environment.insert(environment.end(),
                            { "DISPLAY=" + x->display(), "XDG_RUNTIME_DIR=" + runtimeFolder.string(),
                              "XDG_CACHE_HOME=" + cacheFolder.string(),
+                             "KVX_RUNTIME_ROOT=" + runtimeRoot.string(),
                              "LANG=en_US.UTF-8", "LANGUAGE=en", "LC_ALL=en_US.UTF-8",
                              std::string("ASAN_OPTIONS=") + (sanitizerOptions != nullptr ? sanitizerOptions : "")
                                  + ":detect_leaks=0" });
-        const pid_t pid = spawn({ KVX_APPLICATION_PATH }, environment, errorFile);
+        std::vector<std::string> commandLine { KVX_APPLICATION_PATH };
+        commandLine.insert(commandLine.end(), arguments.begin(), arguments.end());
+        const pid_t pid = spawn(commandLine, environment, errorFile);
         if (pid > 0)
             started.push_back(pid);
         return pid;
+    }
+
+    // A start that is expected to end by itself: its exit status and what it
+    // said; -1 when it did not end within the bound.
+    std::pair<int, std::string> startToEnd(const std::vector<std::string>& moreEnvironment = {},
+                                           const std::vector<std::string>& arguments = {},
+                                           const std::filesystem::path& runtimeFolder = sessionFolder)
+    {
+        const auto errorFile = makeRuntimeFolder() / "errors.txt";
+        const pid_t start = startApplication(runtimeFolder, moreEnvironment, errorFile, arguments);
+        const int status = waitForExit(start);
+        if (status >= 0)
+            forget(start);
+        const auto errors = readFile(errorFile);
+        std::filesystem::remove_all(errorFile.parent_path());
+        return { status, errors };
+    }
+
+    // The window's id, or empty when the process ends before it has one.
+    std::string windowOf(pid_t pid)
+    {
+        return waitForWindow(pid) ? applicationWindows().front() : std::string();
     }
 
     void forget(pid_t pid)
@@ -202,12 +330,14 @@ protected:
     static kvxtest::XvfbServer* x;
     static std::filesystem::path sessionFolder;
     static std::filesystem::path cacheFolder;
+    static std::filesystem::path runtimeRoot;
     std::vector<pid_t> started;
 };
 
 kvxtest::XvfbServer* ApplicationUnderXvfb::x = nullptr;
 std::filesystem::path ApplicationUnderXvfb::sessionFolder;
 std::filesystem::path ApplicationUnderXvfb::cacheFolder;
+std::filesystem::path ApplicationUnderXvfb::runtimeRoot;
 
 //==============================================================================
 TEST_F(ApplicationUnderXvfb, ShowsOneWindowTitledInItsLanguageAndQuitsOnSigterm)
@@ -232,41 +362,96 @@ TEST_F(ApplicationUnderXvfb, QuitsCleanlyOnSigint)
     EXPECT_EQ(0, quitWith(app, SIGINT));
 }
 
-TEST_F(ApplicationUnderXvfb, SecondStartLeavesOneProcessAndOneWindow)
+// Every later start reaches the running copy, which brings its window to the
+// front and says so: also after connections that are not a start's, and
+// starts in a crowd, none of which ends its listening or makes it keep what
+// they send.
+TEST_F(ApplicationUnderXvfb, EveryLaterStartBringsTheWindowForward)
 {
     const pid_t first = startApplication();
-    ASSERT_TRUE(waitForWindow(first));
+    const auto window = windowOf(first);
+    ASSERT_FALSE(window.empty());
+    FrontRequests frontRequests(x->display());
+    const auto socketPath = sessionFolder / "KVXUpdateProgram.socket";
 
-    const auto errorFile = sessionFolder / "second-start-errors.txt";
-    const pid_t second = startApplication(sessionFolder, {}, errorFile);
-    ASSERT_GT(second, 0);
-    EXPECT_EQ(0, waitForExit(second)) << "the second start did not end by itself";
-    forget(second);
-    const auto errors = readFile(errorFile);
+    // As a launcher starts it: without arguments.
+    const auto [status, errors] = startToEnd();
+    EXPECT_EQ(0, status);
     EXPECT_NE(std::string::npos, errors.find("already running")) << errors;
+    EXPECT_EQ(1, frontRequests.takeCountFor(window));
+    const long peakMemoryBefore = memoryOf(first, "VmHWM");
 
+    const int garbage = connectTo(socketPath);
+    EXPECT_EQ(16, send(garbage, "not a hand-over!", 16, MSG_NOSIGNAL));
+    EXPECT_TRUE(closedWithoutAnswer(garbage));
+    close(garbage);
+
+    close(connectTo(socketPath));
+
+    // A claim of 2 GiB, and more sent than the copy may keep.
+    const int greedy = connectTo(socketPath);
+    const HandOverProtocol::Header claim { HandOverProtocol::magic, 0x80000000u };
+    const std::vector<char> filler(16 << 20, 'x');
+    send(greedy, &claim, sizeof(claim), MSG_NOSIGNAL);
+    send(greedy, filler.data(), filler.size(), MSG_NOSIGNAL);
+    EXPECT_TRUE(closedWithoutAnswer(greedy));
+    close(greedy);
+
+    // Eight starts at once with long arguments, while a connection sends nothing.
+    const int silent = connectTo(socketPath);
+    std::vector<std::pair<pid_t, std::filesystem::path>> crowd;
+    for (int i = 0; i < 8; ++i)
+    {
+        const auto errorFile = sessionFolder / ("crowd-" + std::to_string(i) + ".txt");
+        const std::string longArgument(100000, static_cast<char>('a' + i));
+        crowd.emplace_back(startApplication(sessionFolder, {}, errorFile, { longArgument }), errorFile);
+    }
+    for (const auto& [start, errorFile] : crowd)
+    {
+        EXPECT_EQ(0, waitForExit(start)) << readFile(errorFile);
+        forget(start);
+        EXPECT_NE(std::string::npos, readFile(errorFile).find("already running")) << readFile(errorFile);
+    }
+    EXPECT_EQ(8, frontRequests.takeCountFor(window));
+    EXPECT_TRUE(closedWithoutAnswer(silent));
+    close(silent);
+
+    const auto [lastStatus, lastErrors] = startToEnd();
+    EXPECT_EQ(0, lastStatus) << lastErrors;
+    EXPECT_EQ(1, frontRequests.takeCountFor(window));
+
+    const long peakGrowth = memoryOf(first, "VmHWM") - peakMemoryBefore;
+    EXPECT_LT(peakGrowth, 4096) << "kB more at the copy's peak";
     EXPECT_EQ(1u, applicationWindows().size());
-    EXPECT_EQ(0, waitpid(first, nullptr, WNOHANG)) << "the first instance has ended";
     EXPECT_EQ(0, quitWith(first, SIGTERM));
 }
 
-TEST_F(ApplicationUnderXvfb, AnotherSessionsInstanceStartsItsOwn)
+// Started from the desktop, from a shell without a session, with another
+// temporary folder or in another session, one user's starts meet in the
+// user's own runtime folder.
+TEST_F(ApplicationUnderXvfb, OneUsersStartsMeetWhateverTheirEnvironment)
 {
-    const pid_t first = startApplication();
+    const auto root = makeRuntimeFolder();
+    const auto usersFolder = root / std::to_string(geteuid());
+    std::filesystem::create_directory(usersFolder);
+    std::filesystem::permissions(usersFolder, std::filesystem::perms::owner_all);
+    const auto otherFolder = makeRuntimeFolder();
+    const std::vector<std::string> environment { "KVX_RUNTIME_ROOT=" + root.string(), "TMPDIR=" + otherFolder.string() };
+
+    const pid_t first = startApplication(sessionFolder, environment);
     ASSERT_TRUE(waitForWindow(first));
 
-    const auto otherSession = makeRuntimeFolder();
-    const pid_t second = startApplication(otherSession);
-    const auto end = std::chrono::steady_clock::now() + startBound;
+    for (const auto& runtimeFolder : { std::filesystem::path(), otherFolder })
+    {
+        const auto [status, errors] = startToEnd(environment, {}, runtimeFolder);
+        EXPECT_EQ(0, status) << runtimeFolder << ": " << errors;
+        EXPECT_NE(std::string::npos, errors.find("already running")) << errors;
+    }
 
-    while (applicationWindows().size() < 2 && waitpid(second, nullptr, WNOHANG) == 0
-           && std::chrono::steady_clock::now() < end)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-
-    EXPECT_EQ(2u, applicationWindows().size()) << "the other session's start was turned away";
-    EXPECT_EQ(0, quitWith(second, SIGTERM));
+    EXPECT_EQ(1u, applicationWindows().size());
     EXPECT_EQ(0, quitWith(first, SIGTERM));
-    std::filesystem::remove_all(otherSession);
+    std::filesystem::remove_all(otherFolder);
+    std::filesystem::remove_all(root);
 }
 
 // A start that can neither run nor hand over to a running copy says why,
@@ -305,16 +490,22 @@ TEST_F(ApplicationUnderXvfb, AStartThatCannotHandOverSaysWhyAndFails)
     std::filesystem::remove_all(temporaryFolder);
 }
 
-// Started through nohup, it keeps ignoring the hang-up of its closed terminal.
-TEST_F(ApplicationUnderXvfb, StartedToIgnoreHangUpsKeepsIgnoringThem)
+// Started through nohup or as a script's background job, it keeps ignoring the
+// hang-up of its closed terminal and the terminal's interrupt, and still quits
+// on the platform's quit request.
+TEST_F(ApplicationUnderXvfb, StartedToIgnoreHangUpsAndInterruptsKeepsIgnoringThem)
 {
-    const auto previous = signal(SIGHUP, SIG_IGN);
+    const auto previousHangUp = signal(SIGHUP, SIG_IGN);
+    const auto previousInterrupt = signal(SIGINT, SIG_IGN);
     const pid_t app = startApplication();
-    signal(SIGHUP, previous);
+    signal(SIGHUP, previousHangUp);
+    signal(SIGINT, previousInterrupt);
     ASSERT_TRUE(waitForWindow(app));
 
     // The window shows once the quit signals are set up.
-    EXPECT_NE(0u, ignoredSignalsOf(app) & (1ull << (SIGHUP - 1))) << "SIGHUP is handled";
+    const auto ignored = ignoredSignalsOf(app);
+    EXPECT_NE(0u, ignored & (1ull << (SIGHUP - 1))) << "SIGHUP is handled";
+    EXPECT_NE(0u, ignored & (1ull << (SIGINT - 1))) << "SIGINT is handled";
 
     EXPECT_EQ(0, quitWith(app, SIGTERM));
 }

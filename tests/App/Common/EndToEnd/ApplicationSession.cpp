@@ -47,11 +47,13 @@ std::vector<std::string> applicationEnvironment(const XvfbServer& x, const std::
     // objects are leak-checked by the component tests.
     const char* sanitizerOptions = std::getenv("ASAN_OPTIONS");
 
-    // A home and a session of its own keep the user's preferences and the
-    // user's own running copy of the program out of the way.
+    // A home, a session and a root of users' runtime folders of its own
+    // (without one for this user) keep the user's preferences, the user's own
+    // running copy and other tests' copies of the program out of the way.
     return { "DISPLAY=" + x.display(),
              "HOME=" + folder.string(),
              "XDG_RUNTIME_DIR=" + folder.string(),
+             "KVX_RUNTIME_ROOT=" + (folder / "runtime-root").string(),
              "XDG_CONFIG_HOME=" + (folder / "config").string(),
              "LANG=en_US.UTF-8",
              "LANGUAGE=en",
@@ -62,9 +64,9 @@ std::vector<std::string> applicationEnvironment(const XvfbServer& x, const std::
 } // namespace
 
 //==============================================================================
-ApplicationSession::ApplicationSession(const XvfbServer& xServer, const HidrawTestbed& testbed,
+ApplicationSession::ApplicationSession(const XvfbServer& xServer, const HidrawTestbed& hidrawTestbed,
                                        const std::optional<std::vector<uint8_t>>& updateFile)
-    : x(xServer), folder(makeFolder())
+    : x(xServer), testbed(hidrawTestbed), folder(makeFolder())
 {
     if (folder.empty())
         return;
@@ -82,8 +84,15 @@ ApplicationSession::ApplicationSession(const XvfbServer& xServer, const HidrawTe
                                                applicationEnvironment(x, folder));
 }
 
+void ApplicationSession::startAgain()
+{
+    laterStart = std::make_unique<TestbedProcess>(testbed, std::vector<std::string> { (folder / executableName).string() },
+                                                  applicationEnvironment(x, folder));
+}
+
 ApplicationSession::~ApplicationSession()
 {
+    laterStart.reset();
     process.reset();
 
     if (! folder.empty())
@@ -94,7 +103,9 @@ bool ApplicationSession::waitForWindow()
 {
     const auto end = std::chrono::steady_clock::now() + windowBound;
 
-    while (process != nullptr && process->started() && std::chrono::steady_clock::now() < end)
+    const auto runs = [](const std::unique_ptr<TestbedProcess>& start) { return start != nullptr && start->started(); };
+
+    while ((runs(process) || runs(laterStart)) && std::chrono::steady_clock::now() < end)
     {
         const auto windows = x.findWindows(englishTitle);
 

@@ -60,13 +60,20 @@ public:
     // The program's exit status; -1 when it did not end normally.
     int waitForExit();
 
+    // Starts the program once more in the same folder and session, as a user
+    // may while it runs. Once the first has ended, waitForWindow finds the
+    // later start's window; the later start ends with the session.
+    void startAgain();
+
     // Where the pictures are kept: a folder in the build tree.
     static std::filesystem::path screenshotFolder();
 
 private:
     const XvfbServer& x;
+    const HidrawTestbed& testbed;
     std::filesystem::path folder;
     std::unique_ptr<TestbedProcess> process;
+    std::unique_ptr<TestbedProcess> laterStart;
     std::string window;
 };
 

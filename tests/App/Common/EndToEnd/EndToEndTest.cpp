@@ -244,12 +244,17 @@ TEST_P(EndToEndQuit, WhileTheUpdateWaitsEndsWithinTheFinishWait)
     ASSERT_TRUE(waitUntilSent(ControllerCode::data));
 
     app->requestQuit(GetParam());
+    app->startAgain();
 
     // Woken at once, the update thread still sends the finish and waits out its
     // 10 s, for no reply comes through a stopped message loop; the program ends
     // well within the exit's one-minute bound.
     EXPECT_EQ(0, app->waitForExit()) << "the quit did not wake the update thread";
     EXPECT_EQ(1, countSent(ControllerCode::finish));
+
+    // The start made during the quit was not taken by the quitting copy: it
+    // waited for that copy to end, and runs.
+    EXPECT_TRUE(app->waitForWindow()) << "no window after a start during the quit";
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, EndToEndQuit, ::testing::Values(SIGTERM, SIGHUP),

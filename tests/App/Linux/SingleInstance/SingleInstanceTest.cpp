@@ -2,6 +2,7 @@
 // nobody, each in a process of its own, and root, the test itself, is the other
 // user who owns a runtime folder or plants things where nobody's lock would go.
 // Switching users needs root; elsewhere the tests are skipped.
+#include "HandOverProtocol.h"
 #include "SingleInstance.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <tuple>
 #include <utility>
 
 #include <fcntl.h>
@@ -18,7 +20,9 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -34,6 +38,26 @@ bool becomeNobody()
 {
     return setgroups (0, nullptr) == 0 && setresgid (nobody, nobody, nobody) == 0
         && setresuid (nobody, nobody, nobody) == 0;
+}
+
+// Whether an instance's listener answers a well-formed hand-over from this
+// process at all (an instance without a message loop answers that it quits).
+bool answersHandOver (const std::filesystem::path& socketPath)
+{
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    socketPath.string().copy (address.sun_path, sizeof (address.sun_path) - 1);
+    const int connection = socket (AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const timeval bound { reportBoundMs / 1000, 0 };
+    setsockopt (connection, SOL_SOCKET, SO_RCVTIMEO, &bound, sizeof (bound));
+
+    const HandOverProtocol::Header header { HandOverProtocol::magic, 0 };
+    char answer = 0;
+    const bool answered = connect (connection, reinterpret_cast<const sockaddr*> (&address), sizeof (address)) == 0
+                       && send (connection, &header, sizeof (header), MSG_NOSIGNAL) == (ssize_t) sizeof (header)
+                       && recv (connection, &answer, 1, 0) == 1;
+    close (connection);
+    return answered;
 }
 
 // What a SingleInstance made in this process found.
@@ -187,9 +211,11 @@ protected:
         return temporaryFolder / (std::string (applicationName) + "-" + std::to_string (nobody));
     }
 
+    // The users' runtime folders are in a root that has none for nobody.
     std::map<std::string, std::string> environmentWith (const std::filesystem::path& runtimeFolder) const
     {
-        return { { "XDG_RUNTIME_DIR", runtimeFolder.string() }, { "TMPDIR", temporaryFolder.string() } };
+        return { { "XDG_RUNTIME_DIR", runtimeFolder.string() }, { "TMPDIR", temporaryFolder.string() },
+                 { "KVX_RUNTIME_ROOT", (temporaryFolder / "runtime-root").string() } };
     }
 
     std::filesystem::path temporaryFolder;
@@ -198,7 +224,8 @@ protected:
 //==============================================================================
 // A runtime folder that nobody may not write (another user's, as after su) or
 // that others may write is passed over for nobody's own folder, where a lock
-// and a pipe closed to others keep a second start from running.
+// and a socket closed to others keep a second start from running. Root, who
+// may open the socket all the same, gets no answer from it.
 TEST_F (SingleInstanceAmongUsers, AnUnfitRuntimeFolderStillLetsOneInstanceRun)
 {
     const std::filesystem::path unfitFolders[] = { makeFolder ("root's", 0, 0700),
@@ -213,7 +240,7 @@ TEST_F (SingleInstanceAmongUsers, AnUnfitRuntimeFolderStillLetsOneInstanceRun)
             NobodysInstance second (environmentWith (runtimeFolder));
             EXPECT_EQ ("another runs", second.standing());
 
-            for (const auto* file : { ".lock", "_in", "_out" })
+            for (const auto* file : { ".lock", ".socket" })
             {
                 struct stat info {};
                 const auto path = privateFolder() / (applicationName + std::string (file));
@@ -221,6 +248,8 @@ TEST_F (SingleInstanceAmongUsers, AnUnfitRuntimeFolderStillLetsOneInstanceRun)
                 EXPECT_EQ (nobody, info.st_uid) << path;
                 EXPECT_EQ (0u, info.st_mode & 077) << path << " is open to others";
             }
+
+            EXPECT_FALSE (answersHandOver (privateFolder() / (applicationName + std::string (".socket"))));
         }
 
         std::filesystem::remove_all (privateFolder());
@@ -228,12 +257,12 @@ TEST_F (SingleInstanceAmongUsers, AnUnfitRuntimeFolderStillLetsOneInstanceRun)
 }
 
 // Whatever another user puts where nobody's folder would be, nobody's start
-// neither runs beside another nor runs blind: it names the folder it refuses.
+// neither runs beside another nor runs blind: it names the folder it refuses,
+// and what nobody can do about it.
 TEST_F (SingleInstanceAmongUsers, SomethingPlantedInItsFolderTurnsTheStartAwayNamingIt)
 {
     const auto folder = privateFolder();
-    const std::map<std::string, std::string> withoutRuntimeFolder { { "XDG_RUNTIME_DIR", "" },
-                                                                    { "TMPDIR", temporaryFolder.string() } };
+    const auto withoutRuntimeFolder = environmentWith ("");
 
     const auto plantForeignFolderWithItsLockHeld = [&]
     {
@@ -262,20 +291,22 @@ TEST_F (SingleInstanceAmongUsers, SomethingPlantedInItsFolderTurnsTheStartAwayNa
         return open ((folder / (applicationName + std::string (".lock"))).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     };
 
-    const std::pair<const char*, std::function<int()>> plantings[] = {
-        { "another user's folder, its lock held", plantForeignFolderWithItsLockHeld },
-        { "a link to a folder of nobody's", plantLinkToNobodysFolder },
-        { "nobody's folder open to others", plantNobodysFolderOpenToOthers },
-        { "a lock that nobody may not open", plantLockThatNobodyMayNotOpen },
+    // Another user's entry in a sticky folder is not nobody's to remove.
+    const std::tuple<const char*, std::function<int()>, const char*> plantings[] = {
+        { "another user's folder, its lock held", plantForeignFolderWithItsLockHeld, "ask the administrator" },
+        { "a link to a folder of nobody's", plantLinkToNobodysFolder, "ask the administrator" },
+        { "nobody's folder open to others", plantNobodysFolderOpenToOthers, "remove it" },
+        { "a lock that nobody may not open", plantLockThatNobodyMayNotOpen, "" },
     };
 
-    for (const auto& [planted, plant] : plantings)
+    for (const auto& [planted, plant, remedy] : plantings)
     {
         SCOPED_TRACE (planted);
         const int heldDescriptor = plant();
 
         const auto standing = NobodysInstance (withoutRuntimeFolder).standing();
         EXPECT_NE (std::string::npos, standing.find (folder.string())) << standing;
+        EXPECT_NE (std::string::npos, standing.find (remedy)) << standing;
 
         if (heldDescriptor >= 0)
             close (heldDescriptor);

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+
+//==============================================================================
+/**
+    Linux only: what a second start and the running instance say to each other
+    over the instance's socket, one connection per start.
+
+    The start sends a Header and then its command line, at most
+    maxCommandLineBytes of UTF-8; the running instance answers with one byte,
+    an Answer, or closes the connection without one when it cannot tell.
+*/
+namespace HandOverProtocol
+{
+    constexpr std::uint32_t magic = 0x4b565832; // "KVX2"
+
+    // A command line is a few file names at most; the listener never holds more.
+    constexpr std::uint32_t maxCommandLineBytes = 4096;
+
+    struct Header
+    {
+        std::uint32_t magic;
+        std::uint32_t length;
+    };
+
+    enum Answer : char
+    {
+        windowComesToFront = 'F',
+        quitting = 'Q'
+    };
+
+    using Deadline = std::chrono::steady_clock::time_point;
+
+    /** Sends all bytes; false when the peer has gone or the socket's send
+        time-out passed. A peer that has gone raises no SIGPIPE.
+    */
+    bool sendAll (int socket, const void* data, size_t size);
+
+    /** Reads exactly size bytes; false when the peer closes or sends too
+        little by the deadline, or when wakeDescriptor (ignored when negative)
+        becomes readable first.
+    */
+    bool receiveAll (int socket, void* data, size_t size, Deadline deadline, int wakeDescriptor);
+}
