@@ -9,7 +9,7 @@
 // and <screen>_<language>_fallback.png through the fallback families.
 #include "ScreensTestSupport.h"
 
-#include "App/Linux/FontsTestSupport.h"
+#include "App/Linux/Fonts/FontsTestSupport.h"
 #include "FontChain.h"
 #include "Loader.h"
 #include "UiTestSupport.h"
