@@ -2,65 +2,123 @@
 
 #include "FontCollectionFace.h"
 
-#include <ft2build.h>
-#include FT_FREETYPE_H
+#include <fontconfig/fontconfig.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <map>
+#include <set>
+#include <utility>
+#include <vector>
 
 namespace
 {
-    // The faces that the text tables' Chinese typefaces stand for.
-    const juce::StringArray collectionFamilies { "Noto Sans CJK SC", "Noto Sans CJK TC" };
-
-    juce::File getCollection (const juce::String& style)
+    struct Face
     {
-        return juce::File (style == "Bold" ? "/usr/share/fonts/opentype/noto/NotoSansCJK-Bold.ttc"
-                                           : "/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc");
+        juce::String family;
+        juce::String file;
+        int index;
+        int weight;
+
+        juce::String getKey() const   { return file + "\n" + juce::String (index); }
+    };
+
+    // fontconfig's names for the languages of the text tables that need CJK faces.
+    const char* const cjkLanguages[] = { "ko", "ja", "zh-cn", "zh-tw" };
+
+    struct Directory
+    {
+        juce::CriticalSection lock;
+        bool asked = false;
+        std::vector<Face> faces;
+        std::set<juce::String> families;
+        std::map<juce::String, juce::StringArray> familiesByLanguage;
+        std::map<juce::String, juce::Typeface::Ptr> opened;   // by file and face number, nullptr when unusable
+        std::map<juce::String, juce::File> copies;            // by installed file
+    };
+
+    Directory& getDirectory()
+    {
+        static Directory directory;
+        return directory;
     }
 
-    // FreeType opens one face of a collection at a time: the family's is looked
-    // for among them in order.
-    int searchFace (const juce::File& collection, const juce::String& family)
+    juce::String getString (FcPattern* pattern, const char* object)
     {
-        FT_Library library = nullptr;
+        FcChar8* value = nullptr;
+        return FcPatternGetString (pattern, object, 0, &value) == FcResultMatch
+                 ? juce::String::fromUTF8 (reinterpret_cast<const char*> (value)) : juce::String();
+    }
 
-        if (FT_Init_FreeType (&library) != 0)
-            return -1;
+    int getInteger (FcPattern* pattern, const char* object, int fallback)
+    {
+        int value = fallback;
+        return FcPatternGetInteger (pattern, object, 0, &value) == FcResultMatch ? value : fallback;
+    }
 
-        int found = -1;
+    void addFace (Directory& directory, const juce::String& language, FcPattern* font)
+    {
+        const Face face { getString (font, FC_FAMILY), getString (font, FC_FILE), getInteger (font, FC_INDEX, 0),
+                          getInteger (font, FC_WEIGHT, FC_WEIGHT_REGULAR) };
 
-        for (FT_Long index = 0, count = 1; index < count && found < 0; ++index)
+        if (face.family.isEmpty() || face.file.isEmpty())
+            return;
+
+        directory.familiesByLanguage[language].addIfNotAlreadyThere (face.family);
+
+        directory.families.insert (face.family);
+
+        // A face that covers several of the languages is listed for each.
+        if (std::none_of (directory.faces.begin(), directory.faces.end(),
+                          [&face] (const Face& known) { return known.getKey() == face.getKey(); }))
+            directory.faces.push_back (face);
+    }
+
+    // The scalable faces that cover the language, from fontconfig's cache.
+    void listFaces (Directory& directory, FcConfig* config, const char* language)
+    {
+        auto* pattern = FcPatternCreate();
+        auto* languageSet = FcLangSetCreate();
+        auto* objects = FcObjectSetBuild (FC_FAMILY, FC_FILE, FC_INDEX, FC_WEIGHT, nullptr);
+
+        if (pattern != nullptr && languageSet != nullptr && objects != nullptr
+             && FcLangSetAdd (languageSet, reinterpret_cast<const FcChar8*> (language))
+             && FcPatternAddLangSet (pattern, FC_LANG, languageSet)
+             && FcPatternAddBool (pattern, FC_SCALABLE, FcTrue))
         {
-            FT_Face face = nullptr;
+            if (auto* fonts = FcFontList (config, pattern, objects))
+            {
+                for (int i = 0; i < fonts->nfont; ++i)
+                    addFace (directory, language, fonts->fonts[i]);
 
-            if (FT_New_Face (library, collection.getFullPathName().toRawUTF8(), index, &face) != 0)
-                break;
-
-            count = face->num_faces;
-
-            if (face->family_name != nullptr && family == face->family_name)
-                found = (int) index;
-
-            FT_Done_Face (face);
+                FcFontSetDestroy (fonts);
+            }
         }
 
-        FT_Done_FreeType (library);
-        return found;
+        if (objects != nullptr)      FcObjectSetDestroy (objects);
+        if (languageSet != nullptr)  FcLangSetDestroy (languageSet);
+        if (pattern != nullptr)      FcPatternDestroy (pattern);
     }
 
-    // The family's face number in the collection, or -1; searched for once.
-    int findFace (const juce::File& collection, const juce::String& family)
+    // The family's face whose weight is nearest to the style's, or nullptr.
+    const Face* findFace (const Directory& directory, const juce::String& family, const juce::String& style)
     {
-        static juce::CriticalSection lock;
-        static std::map<juce::String, int> known;   // by collection and family
-        const juce::ScopedLock sl (lock);
-        const auto key = collection.getFullPathName() + "\n" + family;
-        const auto found = known.find (key);
+        const auto weight = style == "Bold" ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR;
+        const Face* nearest = nullptr;
 
-        if (found != known.end())
-            return found->second;
+        for (const auto& face : directory.faces)
+            if (face.family == family
+                 && (nearest == nullptr || std::abs (face.weight - weight) < std::abs (nearest->weight - weight)))
+                nearest = &face;
 
-        return known[key] = searchFace (collection, family);
+        return nearest;
+    }
+
+    juce::Typeface::Ptr openFace (const Directory& directory, const Face& face)
+    {
+        const auto copy = directory.copies.find (face.file);
+        const auto file = copy != directory.copies.end() ? copy->second : juce::File (face.file);
+        return FontCollectionFace::open (file, face.index);
     }
 
     //==============================================================================
@@ -102,28 +160,73 @@ namespace
 }
 
 //==============================================================================
+void FontCollections::findFaces()
+{
+    auto& directory = getDirectory();
+    const juce::ScopedLock sl (directory.lock);
+
+    if (std::exchange (directory.asked, true))
+        return;
+
+    // A configuration of our own, dropped once the faces are known: fontconfig
+    // keeps nothing loaded for the rest of the process.
+    if (auto* config = FcInitLoadConfigAndFonts())
+    {
+        for (const auto* language : cjkLanguages)
+            listFaces (directory, config, language);
+
+        FcConfigDestroy (config);
+    }
+
+    for (auto& [language, families] : directory.familiesByLanguage)
+        families.sort (false);
+}
+
+juce::StringArray FontCollections::getFamiliesCovering (const juce::String& language)
+{
+    findFaces();
+    auto& directory = getDirectory();
+    const juce::ScopedLock sl (directory.lock);
+    const auto families = directory.familiesByLanguage.find (language);
+    return families != directory.familiesByLanguage.end() ? families->second : juce::StringArray();
+}
+
 bool FontCollections::hasFamily (const juce::String& family)
 {
-    return collectionFamilies.contains (family) && findFace (getCollection ("Regular"), family) >= 0;
+    findFaces();
+    auto& directory = getDirectory();
+    const juce::ScopedLock sl (directory.lock);
+    return directory.families.count (family) > 0;
 }
 
 juce::Typeface::Ptr FontCollections::createTypeface (const juce::String& family, const juce::String& style)
 {
-    if (! collectionFamilies.contains (family))
+    findFaces();
+    auto& directory = getDirectory();
+    const juce::ScopedLock sl (directory.lock);
+    const auto* face = findFace (directory, family, style);
+
+    if (face == nullptr)
         return nullptr;
 
-    for (const auto& collection : { getCollection (style), getCollection ("Regular") })
-    {
-        const auto face = findFace (collection, family);
+    const auto opened = directory.opened.find (face->getKey());
 
-        if (face < 0)
-            continue;
+    if (opened != directory.opened.end())
+        return opened->second;
 
-        if (auto typeface = FontCollectionFace::open (collection, face))
-            return typeface;
-    }
+    return directory.opened[face->getKey()] = openFace (directory, *face);
+}
 
-    return nullptr;
+void FontCollections::readFacesFrom (const juce::File& installed, const juce::File& copy)
+{
+    findFaces();
+    auto& directory = getDirectory();
+    const juce::ScopedLock sl (directory.lock);
+    directory.copies[installed.getFullPathName()] = copy;
+
+    for (const auto& face : directory.faces)
+        if (face.file == installed.getFullPathName())
+            directory.opened.erase (face.getKey());
 }
 
 void FontCollections::removeEarlierCopies()

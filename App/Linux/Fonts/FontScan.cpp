@@ -1,5 +1,7 @@
 #include "FontScan.h"
 
+#include "FontCollections.h"
+
 #include <juce_graphics/juce_graphics.h>
 
 #include <condition_variable>
@@ -74,6 +76,7 @@ namespace
         }
 
         juce::Font::findAllTypefaceNames();
+        FontCollections::findFaces();
 
         const std::lock_guard<std::mutex> lock (scans.mutex);
         --scans.running;

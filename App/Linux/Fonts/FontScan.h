@@ -6,11 +6,12 @@
 
 //==============================================================================
 /**
-    Linux only: JUCE's one look through the font folders, made ahead of time on
-    a thread of its own.
+    Linux only: JUCE's one look through the font folders, and the question to
+    fontconfig about the CJK faces, made ahead of time on a thread of their own.
 
     JUCE opens every font file of its folders at the first text layout, which
-    the window's construction makes: some milliseconds on the start-up path.
+    the window's construction makes, and fontconfig reads its configuration
+    before it answers: some milliseconds each on the start-up path.
     The scan runs while JUCE waits for the child it forks to ask gsettings
     about dark mode as the look connects to the display, so that it is over by
     the time the window needs it; no fork happens while it runs.

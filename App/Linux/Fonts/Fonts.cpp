@@ -1,39 +1,39 @@
 #include "Fonts.h"
 
 #include "FontCollections.h"
+#include "FontScaledFace.h"
 
 namespace
 {
     struct Substitute
     {
         const char* typefaceName;
+        const char* language;   // fontconfig's name of the CJK language, or nullptr
         const char* families[3];
     };
 
     // Liberation Sans has Arial's metrics, so the Latin screens keep their line
-    // breaks. Chinese takes Noto Sans CJK (fonts-noto-cjk), which has a bold face,
-    // from its collections; the other CJK families are the ones Debian ships as
-    // single .ttf files (fonts-ipafont-gothic, fonts-nanum, fonts-droid-fallback).
-    // Droid Sans Fallback has no Latin letters: those come from the sans-serif
-    // families through the typeface chain.
+    // breaks. Each CJK language prefers a face that Debian ships for it, then
+    // takes every other installed face that covers it (among them Noto Sans
+    // CJK, which fonts-noto-cjk installs for every CJK language at once), and
+    // Droid Sans Fallback, whose glyphs are the plainest, last. The Japanese
+    // face has no bold: Japanese headings draw plain. Faces without Latin
+    // letters take them from the sans-serif families through the chain.
     const Substitute substitutes[] =
     {
-        { "Arial",                       { "Liberation Sans", "Arimo", "DejaVu Sans" } },
-        { "Helvetica Neue",              { "Liberation Sans", "DejaVu Sans", nullptr } },
-        { "Heiti SC",                    { "Noto Sans CJK SC", "Droid Sans Fallback", nullptr } },
-        { "Heiti TC",                    { "Noto Sans CJK TC", "Droid Sans Fallback", nullptr } },
-        { "AppleGothic Regular",         { "NanumGothic", "NanumBarunGothic", "Droid Sans Fallback" } },
-        { "Hiragino Maru Gothic Pro W4", { "IPAPGothic", "IPAGothic", "Droid Sans Fallback" } },
+        { "Arial",                       nullptr, { "Liberation Sans", "Arimo", "DejaVu Sans" } },
+        { "Helvetica Neue",              nullptr, { "Liberation Sans", "DejaVu Sans", nullptr } },
+        { "Heiti SC",                    "zh-cn", { "Noto Sans CJK SC", nullptr, nullptr } },
+        { "Heiti TC",                    "zh-tw", { "Noto Sans CJK TC", nullptr, nullptr } },
+        { "AppleGothic Regular",         "ko",    { "NanumGothic", "NanumBarunGothic", "Noto Sans CJK KR" } },
+        { "Hiragino Maru Gothic Pro W4", "ja",    { "IPAPGothic", "IPAGothic", "Noto Sans CJK JP" } },
     };
+
+    const char* const lastCjkFamily = "Droid Sans Fallback";
+
 
     // Latin with its accents, and Cyrillic.
     const char* const sansSerifFamilies[] = { "Liberation Sans", "DejaVu Sans" };
-
-    // Hangul fills its em where ideographs leave a margin: at a full em, Korean
-    // lines would touch. At nine tenths of the height it is still as large as
-    // the Latin text (Liberation Sans, whose em is 0.895 of the height).
-    const char* const koreanFamilies[] = { "NanumGothic", "NanumBarunGothic" };
-    constexpr float koreanEmShare = 0.9f;
 
     struct HiddenFamilies
     {
@@ -79,6 +79,20 @@ namespace
         return outline;
     }
 
+    juce::StringArray getFamiliesOf (const Substitute& substitute)
+    {
+        auto families = toStringArray (substitute.families, std::size (substitute.families));
+
+        if (substitute.language != nullptr)
+        {
+            families.mergeArray (FontCollections::getFamiliesCovering (substitute.language));
+            families.removeString (lastCjkFamily);
+            families.add (lastCjkFamily);
+        }
+
+        return families;
+    }
+
     // A noncharacter, which no font maps: it gets the font's missing glyph.
     constexpr juce::juce_wchar unmappedCharacter = 0xffff;
 }
@@ -91,7 +105,7 @@ juce::StringArray Fonts::getCandidateFamilies (const juce::String& typefaceName)
 
     for (const auto& substitute : substitutes)
         if (typefaceName == substitute.typefaceName)
-            return toStringArray (substitute.families, std::size (substitute.families));
+            return getFamiliesOf (substitute);
 
     return juce::StringArray (typefaceName);
 }
@@ -115,19 +129,10 @@ bool Fonts::isInstalled (const juce::String& family)
 
 juce::Typeface::Ptr Fonts::createTypeface (const juce::String& family, const juce::String& style)
 {
-    if (auto typeface = FontCollections::createTypeface (family, style))
-        return typeface;
+    if (FontCollections::hasFamily (family))
+        return FontScaledFace::fillEm (FontCollections::createTypeface (family, style));
 
     return juce::Font::getDefaultTypefaceForFont (juce::Font (family, style, 10.0f));
-}
-
-float Fonts::getEmShare (const juce::String& family)
-{
-    for (const auto* korean : koreanFamilies)
-        if (family == korean)
-            return koreanEmShare;
-
-    return 1.0f;
 }
 
 void Fonts::hideFamilies (const juce::StringArray& families)
@@ -139,11 +144,11 @@ void Fonts::hideFamilies (const juce::StringArray& families)
 
 bool Fonts::drawsGlyphFor (juce::Typeface& typeface, juce::juce_wchar character)
 {
-    const auto missingGlyph = getOutlineFor (typeface, unmappedCharacter);
+    const auto outline = getOutlineFor (typeface, character);
 
-    if (getOutlineFor (typeface, character) != missingGlyph)
-        return true;
+    // A glyph that the face could not load or outline is as good as missing.
+    if (outline.isEmpty())
+        return juce::CharacterFunctions::isWhitespace (character);
 
-    // With an empty missing glyph, a blank and a gap look alike.
-    return missingGlyph.isEmpty() && juce::CharacterFunctions::isWhitespace (character);
+    return outline != getOutlineFor (typeface, unmappedCharacter);
 }
