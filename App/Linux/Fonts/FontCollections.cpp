@@ -43,11 +43,22 @@ namespace
         return directory;
     }
 
-    juce::String getString (FcPattern* pattern, const char* object)
+    juce::String getString (FcPattern* pattern, const char* object, int n = 0)
     {
         FcChar8* value = nullptr;
-        return FcPatternGetString (pattern, object, 0, &value) == FcResultMatch
+        return FcPatternGetString (pattern, object, n, &value) == FcResultMatch
                  ? juce::String::fromUTF8 (reinterpret_cast<const char*> (value)) : juce::String();
+    }
+
+    // fontconfig lists first the family's name in the user's language ("IPA
+    // Pゴシック" under a Japanese locale): the family is known by its English name.
+    juce::String getEnglishName (FcPattern* pattern)
+    {
+        for (int n = 0; getString (pattern, FC_FAMILY, n).isNotEmpty(); ++n)
+            if (getString (pattern, FC_FAMILYLANG, n) == "en")
+                return getString (pattern, FC_FAMILY, n);
+
+        return getString (pattern, FC_FAMILY);
     }
 
     int getInteger (FcPattern* pattern, const char* object, int fallback)
@@ -58,14 +69,13 @@ namespace
 
     void addFace (Directory& directory, const juce::String& language, FcPattern* font)
     {
-        const Face face { getString (font, FC_FAMILY), getString (font, FC_FILE), getInteger (font, FC_INDEX, 0),
+        const Face face { getEnglishName (font), getString (font, FC_FILE), getInteger (font, FC_INDEX, 0),
                           getInteger (font, FC_WEIGHT, FC_WEIGHT_REGULAR) };
 
         if (face.family.isEmpty() || face.file.isEmpty())
             return;
 
         directory.familiesByLanguage[language].addIfNotAlreadyThere (face.family);
-
         directory.families.insert (face.family);
 
         // A face that covers several of the languages is listed for each.
@@ -79,7 +89,7 @@ namespace
     {
         auto* pattern = FcPatternCreate();
         auto* languageSet = FcLangSetCreate();
-        auto* objects = FcObjectSetBuild (FC_FAMILY, FC_FILE, FC_INDEX, FC_WEIGHT, nullptr);
+        auto* objects = FcObjectSetBuild (FC_FAMILY, FC_FAMILYLANG, FC_FILE, FC_INDEX, FC_WEIGHT, nullptr);
 
         if (pattern != nullptr && languageSet != nullptr && objects != nullptr
              && FcLangSetAdd (languageSet, reinterpret_cast<const FcChar8*> (language))

@@ -65,7 +65,8 @@ namespace
         scans.changed.notify_all();
     }
 
-    void scanFonts()
+    // The scan's work, once a fork or waitUntilDone() has released it.
+    void runWhenReleased (void (*work)())
     {
         auto& scans = getScans();
 
@@ -75,31 +76,34 @@ namespace
             ++scans.running;
         }
 
-        juce::Font::findAllTypefaceNames();
-        FontCollections::findFaces();
+        work();
 
         const std::lock_guard<std::mutex> lock (scans.mutex);
         --scans.running;
         scans.changed.notify_all();
     }
+
+    void listJuceFonts()    { juce::Font::findAllTypefaceNames(); }
 }
 
 FontScan::FontScan()
 {
     static const auto forksAndScansTakeTurns = pthread_atfork (beforeFork, afterForkInParent, afterForkInChild);
     juce::ignoreUnused (forksAndScansTakeTurns);
-    scan = std::thread (scanFonts);
+    juceFonts = std::thread (runWhenReleased, listJuceFonts);
+    cjkFaces = std::thread (runWhenReleased, FontCollections::findFaces);
 }
 
 FontScan::~FontScan()
 {
     waitUntilDone();
+    cjkFaces.join();
 }
 
 void FontScan::waitUntilDone()
 {
     releaseScans();
 
-    if (scan.joinable())
-        scan.join();
+    if (juceFonts.joinable())
+        juceFonts.join();
 }

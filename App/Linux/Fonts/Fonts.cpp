@@ -79,6 +79,24 @@ namespace
         return outline;
     }
 
+    bool isLatinFamily (const juce::String& family)
+    {
+        auto latin = toStringArray (sansSerifFamilies, std::size (sansSerifFamilies));
+
+        for (const auto& substitute : substitutes)
+            if (substitute.language == nullptr)
+                latin.addArray (toStringArray (substitute.families, std::size (substitute.families)));
+
+        return latin.contains (family);
+    }
+
+    // Latin text never waits for fontconfig, whose answer may come after the
+    // window's first text (FontScan).
+    bool isCjkFace (const juce::String& family)
+    {
+        return ! isLatinFamily (family) && FontCollections::hasFamily (family);
+    }
+
     juce::StringArray getFamiliesOf (const Substitute& substitute)
     {
         auto families = toStringArray (substitute.families, std::size (substitute.families));
@@ -124,12 +142,12 @@ juce::StringArray Fonts::findInstalledFamilies (const juce::String& typefaceName
 bool Fonts::isInstalled (const juce::String& family)
 {
     return family.isNotEmpty() && ! isHidden (family)
-        && (FontCollections::hasFamily (family) || ! juce::Font::findAllTypefaceStyles (family).isEmpty());
+        && (isCjkFace (family) || ! juce::Font::findAllTypefaceStyles (family).isEmpty());
 }
 
 juce::Typeface::Ptr Fonts::createTypeface (const juce::String& family, const juce::String& style)
 {
-    if (FontCollections::hasFamily (family))
+    if (isCjkFace (family))
         return FontScaledFace::fillEm (FontCollections::createTypeface (family, style));
 
     return juce::Font::getDefaultTypefaceForFont (juce::Font (family, style, 10.0f));
@@ -144,11 +162,10 @@ void Fonts::hideFamilies (const juce::StringArray& families)
 
 bool Fonts::drawsGlyphFor (juce::Typeface& typeface, juce::juce_wchar character)
 {
-    const auto outline = getOutlineFor (typeface, character);
+    if (juce::CharacterFunctions::isWhitespace (character))
+        return true;
 
     // A glyph that the face could not load or outline is as good as missing.
-    if (outline.isEmpty())
-        return juce::CharacterFunctions::isWhitespace (character);
-
-    return outline != getOutlineFor (typeface, unmappedCharacter);
+    const auto outline = getOutlineFor (typeface, character);
+    return ! outline.isEmpty() && outline != getOutlineFor (typeface, unmappedCharacter);
 }
