@@ -79,11 +79,16 @@ std::set<juce::String> expectedFamilies(int language, Faces faces)
     return { preferred[index] };
 }
 
-// Every CJK family that the language's typeface could take but those the case
-// expects and the damaged one: whatever the machine has installed, the case
-// draws from those it names.
+// Noto Sans CJK comes right after the faces that Korean and Japanese prefer:
+// with those hidden, it draws, whatever else the machine has. The other cases
+// hide every CJK family that the language's typeface could take but those they
+// expect and the damaged one, so that they draw from those they name.
 juce::StringArray familiesToHide(int language, Faces faces)
 {
+    if (faces == Faces::noto)
+        return language == korean ? juce::StringArray { "NanumGothic", "NanumBarunGothic" }
+                                  : juce::StringArray { "IPAPGothic", "IPAGothic" };
+
     const char* const typefaces[] = { "Heiti SC", "Heiti TC", "AppleGothic Regular", "Hiragino Maru Gothic Pro W4" };
     auto hidden = Fonts::getCandidateFamilies(typefaces[language - 8]);
 
