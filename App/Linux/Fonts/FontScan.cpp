@@ -65,6 +65,21 @@ namespace
         scans.changed.notify_all();
     }
 
+    void startRunning()
+    {
+        auto& scans = getScans();
+        const std::lock_guard<std::mutex> lock (scans.mutex);
+        ++scans.running;
+    }
+
+    void finishRunning()
+    {
+        auto& scans = getScans();
+        const std::lock_guard<std::mutex> lock (scans.mutex);
+        --scans.running;
+        scans.changed.notify_all();
+    }
+
     // The scan's work, once a fork or waitUntilDone() has released it.
     void runWhenReleased (void (*work)())
     {
@@ -77,10 +92,14 @@ namespace
         }
 
         work();
+        finishRunning();
+    }
 
-        const std::lock_guard<std::mutex> lock (scans.mutex);
-        --scans.running;
-        scans.changed.notify_all();
+    // Work counted as running from before its thread starts.
+    void runStarted (void (*work)())
+    {
+        work();
+        finishRunning();
     }
 
     void listJuceFonts()    { juce::Font::findAllTypefaceNames(); }
@@ -91,7 +110,6 @@ FontScan::FontScan()
     static const auto forksAndScansTakeTurns = pthread_atfork (beforeFork, afterForkInParent, afterForkInChild);
     juce::ignoreUnused (forksAndScansTakeTurns);
     juceFonts = std::thread (runWhenReleased, listJuceFonts);
-    cjkFaces = std::thread (runWhenReleased, FontCollections::findFaces);
 }
 
 FontScan::~FontScan()
@@ -100,10 +118,17 @@ FontScan::~FontScan()
     cjkFaces.join();
 }
 
+// JUCE's ChildProcess closes its pipe twice (fclose, then close), and a file
+// that another thread opens in between loses its descriptor: fontconfig failed
+// to read its configuration so. It is asked once the gsettings child is gone.
 void FontScan::waitUntilDone()
 {
     releaseScans();
 
-    if (juceFonts.joinable())
-        juceFonts.join();
+    if (! juceFonts.joinable())
+        return;
+
+    startRunning();
+    cjkFaces = std::thread (runStarted, FontCollections::findFaces);
+    juceFonts.join();
 }

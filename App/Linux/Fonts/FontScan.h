@@ -11,12 +11,13 @@
 
     JUCE opens every font file of its folders at the first text layout, which
     the window's construction makes, and fontconfig reads its configuration
-    before it answers: some milliseconds each on the start-up path. Both run,
-    side by side, while JUCE waits for the child it forks to ask gsettings
-    about dark mode as the look connects to the display, so that they are over
-    by the time the window needs them; no fork happens while they run.
-    fontconfig's answer may come after the window's first text: FontCollections
-    waits for it when a CJK text first needs a face, and a Latin text never does.
+    before it answers: some milliseconds each on the start-up path. JUCE's scan
+    runs while JUCE waits for the child it forks to ask gsettings about dark
+    mode as the look connects to the display, so that it is over by the time
+    the window needs it; fontconfig is asked at once, before that fork. No fork
+    happens while either runs. fontconfig's answer may come after the window's
+    first text: FontCollections waits for it when a CJK text first needs a
+    face, and a Latin text never does.
 
     JUCE's list of fonts is not made to be created from two threads at once: no
     font may be used until waitUntilDone() has returned.
