@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <tuple>
@@ -100,7 +101,7 @@ juce::StringArray familiesToHide(int language, Faces faces)
 
 // A copy of the collection as a disk error or a cut-off download leaves it:
 // four MiB of zeros from the first MiB on, or the first half alone.
-juce::File damage(const juce::File& collection, Faces faces, const juce::File& folder)
+juce::File damaged(const juce::File& collection, Faces faces, const juce::File& folder)
 {
     juce::MemoryBlock data;
     EXPECT_TRUE(collection.loadFileAsData(data)) << collection.getFullPathName();
@@ -247,41 +248,49 @@ void useFamilies(const juce::StringArray& hidden)
 class CjkScreen : public ScreenTest, public ::testing::WithParamInterface<std::tuple<Screen, int, Faces>>
 {
 protected:
+    // The missing glyphs of every family, none hidden yet, are known once.
     static void SetUpTestSuite()
     {
         damagedCopies = juce::File::getSpecialLocation(juce::File::tempDirectory)
                             .getNonexistentChildFile("kvx_damaged_fonts", {}, false);
         damagedCopies.createDirectory();
+        boxes = std::make_unique<fonts_test::MissingGlyphDetector>();
     }
 
-    static void TearDownTestSuite() { damagedCopies.deleteRecursively(); }
+    static void TearDownTestSuite()
+    {
+        useFaces({}, Faces::preferred);
+        boxes.reset();
+        damagedCopies.deleteRecursively();
+    }
 
     void SetUp() override
     {
-        if (isDamaged(faces()))
-            for (const auto& collection : notoCollections)
-                FontCollections::readFacesFrom(collection, getDamagedCopy(collection));
-
-        useFamilies(familiesToHide(language(), faces()));
+        useFaces(familiesToHide(language(), faces()), isDamaged(faces()) ? faces() : Faces::preferred);
         show(screen(), language());
     }
 
-    void TearDown() override
+    // The texts that JUCE laid out go stale only when the hidden families or
+    // the collections change, not from one case to the next.
+    static void useFaces(const juce::StringArray& hidden, Faces damage)
     {
-        useFamilies({});
+        if (hidden == hiddenFamilies && damage == damagedFaces)
+            return;
 
         for (const auto& collection : notoCollections)
-            FontCollections::readFacesFrom(collection, collection);
+            FontCollections::readFacesFrom(collection, isDamaged(damage) ? getDamagedCopy(collection, damage) : collection);
 
-        ScreenTest::TearDown();
+        useFamilies(hidden);
+        hiddenFamilies = hidden;
+        damagedFaces = damage;
     }
 
-    juce::File getDamagedCopy(const juce::File& collection) const
+    static juce::File getDamagedCopy(const juce::File& collection, Faces damage)
     {
-        const auto folder = damagedCopies.getChildFile(faces() == Faces::zeroed ? "zeroed" : "cut_short");
+        const auto folder = damagedCopies.getChildFile(damage == Faces::zeroed ? "zeroed" : "cut_short");
         const auto copy = folder.getChildFile(collection.getFileName());
         folder.createDirectory();
-        return copy.existsAsFile() ? copy : damage(collection, faces(), folder);
+        return copy.existsAsFile() ? copy : damaged(collection, damage, folder);
     }
 
     Screen screen() const { return std::get<0>(GetParam()); }
@@ -296,6 +305,9 @@ protected:
     }
 
     static inline juce::File damagedCopies;
+    static inline std::unique_ptr<fonts_test::MissingGlyphDetector> boxes;
+    static inline juce::StringArray hiddenFamilies;
+    static inline Faces damagedFaces = Faces::preferred;
 
     void writePicture(const juce::Image& snapshot) const
     {
@@ -377,13 +389,11 @@ TEST_P(CjkScreen, CharactersFillTheirEmUnsqueezedAndLeaveInk)
         component->paintEntireComponent(g, false);
     }
 
-    const fonts_test::MissingGlyphDetector detector;
-
     for (const auto& glyph : recorder.glyphs)
     {
         EXPECT_TRUE(leavesInk(glyph.font, glyph.number))
             << "glyph " << glyph.number << " of " << glyph.font.getTypefaceName() << " " << glyph.font.getHeight();
-        EXPECT_FALSE(detector.isBox(*glyph.font.getTypefacePtr(), glyph.number))
+        EXPECT_FALSE(boxes->isBox(*glyph.font.getTypefacePtr(), glyph.number))
             << "glyph " << glyph.number << " of " << glyph.font.getTypefaceName() << " is a box";
     }
 
