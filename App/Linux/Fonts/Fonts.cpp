@@ -3,6 +3,8 @@
 #include "FontCollections.h"
 #include "FontScaledFace.h"
 
+#include <map>
+
 namespace
 {
     struct Substitute
@@ -81,11 +83,16 @@ namespace
 
     bool isLatinFamily (const juce::String& family)
     {
-        auto latin = toStringArray (sansSerifFamilies, std::size (sansSerifFamilies));
+        static const auto latin = []
+        {
+            auto families = toStringArray (sansSerifFamilies, std::size (sansSerifFamilies));
 
-        for (const auto& substitute : substitutes)
-            if (substitute.language == nullptr)
-                latin.addArray (toStringArray (substitute.families, std::size (substitute.families)));
+            for (const auto& substitute : substitutes)
+                if (substitute.language == nullptr)
+                    families.addArray (toStringArray (substitute.families, std::size (substitute.families)));
+
+            return families;
+        }();
 
         return latin.contains (family);
     }
@@ -97,7 +104,7 @@ namespace
         return ! isLatinFamily (family) && FontCollections::hasFamily (family);
     }
 
-    juce::StringArray getFamiliesOf (const Substitute& substitute)
+    juce::StringArray listFamiliesOf (const Substitute& substitute)
     {
         auto families = toStringArray (substitute.families, std::size (substitute.families));
 
@@ -109,6 +116,21 @@ namespace
         }
 
         return families;
+    }
+
+    // Every text layout asks for them, and they stay as fontconfig first
+    // answered: each list is made once.
+    juce::StringArray getFamiliesOf (const Substitute& substitute)
+    {
+        static juce::CriticalSection lock;
+        static std::map<const Substitute*, juce::StringArray> lists;
+        const juce::ScopedLock sl (lock);
+        auto list = lists.find (&substitute);
+
+        if (list == lists.end())
+            list = lists.emplace (&substitute, listFamiliesOf (substitute)).first;
+
+        return list->second;
     }
 
     // A noncharacter, which no font maps: it gets the font's missing glyph.
