@@ -70,11 +70,10 @@ public:
         // this look for installed fonts that cover its script. JUCE looks for
         // fonts once and for all: made before the look connects to the display,
         // the scan runs while JUCE waits there for the child it forks to ask
-        // about dark mode, and never while a child is being forked; fontconfig's
-        // answer about the CJK faces may come while the window is made (FontScan).
-        m_fontScan = std::make_unique<FontScan>();
+        // about dark mode, and never while a child is being forked (FontScan).
+        FontScan fontScan;
         m_fonts = FontLookAndFeel::installAsDefault();
-        m_fontScan->waitUntilDone();
+        fontScan.waitUntilDone();
        #endif
 
         m_mainWindow = new MainWindow();
@@ -88,7 +87,6 @@ public:
 
        #if JUCE_LINUX
         m_fonts.reset();
-        m_fontScan.reset();
         m_quitSignals.reset();
         m_runLoopBridge.reset();
        #endif
@@ -120,7 +118,6 @@ private:
    #if JUCE_LINUX
     std::unique_ptr<RunLoopBridge> m_runLoopBridge;
     std::unique_ptr<QuitSignals> m_quitSignals;
-    std::unique_ptr<FontScan> m_fontScan;
     std::unique_ptr<FontLookAndFeel> m_fonts;
    #endif
 

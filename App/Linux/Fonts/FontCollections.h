@@ -16,8 +16,9 @@
 */
 namespace FontCollections
 {
-    /** Asks fontconfig for the faces, the first time only: some milliseconds,
-        which the font scan's thread spends at start. Any thread may call it.
+    /** Asks fontconfig for the faces, the first time only (about half a
+        millisecond); the other calls ask it when they first need to. Any
+        thread may call it.
     */
     void findFaces();
 

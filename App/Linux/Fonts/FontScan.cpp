@@ -1,7 +1,5 @@
 #include "FontScan.h"
 
-#include "FontCollections.h"
-
 #include <juce_graphics/juce_graphics.h>
 
 #include <condition_variable>
@@ -65,23 +63,7 @@ namespace
         scans.changed.notify_all();
     }
 
-    void startRunning()
-    {
-        auto& scans = getScans();
-        const std::lock_guard<std::mutex> lock (scans.mutex);
-        ++scans.running;
-    }
-
-    void finishRunning()
-    {
-        auto& scans = getScans();
-        const std::lock_guard<std::mutex> lock (scans.mutex);
-        --scans.running;
-        scans.changed.notify_all();
-    }
-
-    // The scan's work, once a fork or waitUntilDone() has released it.
-    void runWhenReleased (void (*work)())
+    void scanFonts()
     {
         auto& scans = getScans();
 
@@ -91,44 +73,30 @@ namespace
             ++scans.running;
         }
 
-        work();
-        finishRunning();
-    }
+        juce::Font::findAllTypefaceNames();
 
-    // Work counted as running from before its thread starts.
-    void runStarted (void (*work)())
-    {
-        work();
-        finishRunning();
+        const std::lock_guard<std::mutex> lock (scans.mutex);
+        --scans.running;
+        scans.changed.notify_all();
     }
-
-    void listJuceFonts()    { juce::Font::findAllTypefaceNames(); }
 }
 
 FontScan::FontScan()
 {
     static const auto forksAndScansTakeTurns = pthread_atfork (beforeFork, afterForkInParent, afterForkInChild);
     juce::ignoreUnused (forksAndScansTakeTurns);
-    juceFonts = std::thread (runWhenReleased, listJuceFonts);
+    scan = std::thread (scanFonts);
 }
 
 FontScan::~FontScan()
 {
     waitUntilDone();
-    cjkFaces.join();
 }
 
-// JUCE's ChildProcess closes its pipe twice (fclose, then close), and a file
-// that another thread opens in between loses its descriptor: fontconfig failed
-// to read its configuration so. It is asked once the gsettings child is gone.
 void FontScan::waitUntilDone()
 {
     releaseScans();
 
-    if (! juceFonts.joinable())
-        return;
-
-    startRunning();
-    cjkFaces = std::thread (runStarted, FontCollections::findFaces);
-    juceFonts.join();
+    if (scan.joinable())
+        scan.join();
 }
