@@ -171,6 +171,29 @@ namespace
         return FontCollectionFace::open (file, face.index);
     }
 
+    // The faces, asked for the first time only.
+    void findFaces()
+    {
+        auto& directory = getDirectory();
+        const juce::ScopedLock sl (directory.lock);
+
+        if (std::exchange (directory.asked, true))
+            return;
+
+        // A configuration of our own, dropped once the faces are known:
+        // fontconfig keeps nothing loaded for the rest of the process.
+        if (auto* config = loadFolderConfiguration())
+        {
+            for (const auto* language : cjkLanguages)
+                listFaces (directory, config, language);
+
+            FcConfigDestroy (config);
+        }
+
+        for (auto& [language, families] : directory.familiesByLanguage)
+            families.sort (false);
+    }
+
     //==============================================================================
     // What earlier versions wrote: each collection's copy, and the temporary
     // files of juce::TemporaryFile that a crash may have left beside it.
@@ -210,28 +233,6 @@ namespace
 }
 
 //==============================================================================
-void FontCollections::findFaces()
-{
-    auto& directory = getDirectory();
-    const juce::ScopedLock sl (directory.lock);
-
-    if (std::exchange (directory.asked, true))
-        return;
-
-    // A configuration of our own, dropped once the faces are known: fontconfig
-    // keeps nothing loaded for the rest of the process.
-    if (auto* config = loadFolderConfiguration())
-    {
-        for (const auto* language : cjkLanguages)
-            listFaces (directory, config, language);
-
-        FcConfigDestroy (config);
-    }
-
-    for (auto& [language, families] : directory.familiesByLanguage)
-        families.sort (false);
-}
-
 juce::StringArray FontCollections::getFamiliesCovering (const juce::String& language)
 {
     findFaces();

@@ -11,17 +11,13 @@
     the .ttc collections that Noto Sans CJK comes in (fonts-noto-cjk), nor any
     face but the first of a file. fontconfig's cache knows each installed face's
     family, file, number in its file, weight and languages without opening a
-    font file; the faces are opened here as FontCollectionFace typefaces, each
-    once per process and only when a text first needs it.
+    font file: it is asked once, when a CJK text first needs a face (about half
+    a millisecond). The faces are opened here as FontCollectionFace typefaces,
+    each once per process and only when a text first needs it. Any thread may
+    call these functions.
 */
 namespace FontCollections
 {
-    /** Asks fontconfig for the faces, the first time only (about half a
-        millisecond); the other calls ask it when they first need to. Any
-        thread may call it.
-    */
-    void findFaces();
-
     /** The families of the installed faces that cover the language, by
         fontconfig's name for it ("ko", "ja", "zh-cn" or "zh-tw"), in
         alphabetical order.

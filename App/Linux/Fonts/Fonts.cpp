@@ -33,7 +33,6 @@ namespace
 
     const char* const lastCjkFamily = "Droid Sans Fallback";
 
-
     // Latin with its accents, and Cyrillic.
     const char* const sansSerifFamilies[] = { "Liberation Sans", "DejaVu Sans" };
 
@@ -97,8 +96,7 @@ namespace
         return latin.contains (family);
     }
 
-    // Latin text never waits for fontconfig, whose answer may come after the
-    // window's first text (FontScan).
+    // Latin text never asks fontconfig: an English start goes without it.
     bool isCjkFace (const juce::String& family)
     {
         return ! isLatinFamily (family) && FontCollections::hasFamily (family);
