@@ -4,7 +4,9 @@
 # the start-up figure and umockdev for the Linux-source one. Benchmarks print
 # figures; nothing here fails on a missed target.
 #
-#   bench/run.sh            KVX_BENCH_BUILD names the build folder (default: build-bench)
+#   bench/run.sh            KVX_BENCH_BUILD names the build folder (default: build-bench);
+#                           KVX_BENCH_EARLIER, an earlier build's KVXUpdateProgram,
+#                           is started in the same turns for its start-up figures
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -37,7 +39,8 @@ echo "|------------------------------------------|--------------------|---------
 rows "$build/bench/exchange_overhead" virtual
 rows umockdev-wrapper "$build/bench/exchange_overhead" umockdev
 rows "$build/bench/update_file_check"
-rows env DISPLAY="$display" "$build/bench/startup_time" "$build/App/KVXUpdateProgram" "$build/bench/bare_window" 21
+rows env DISPLAY="$display" "$build/bench/startup_time" "$build/App/KVXUpdateProgram" "$build/bench/bare_window" 21 \
+    ${KVX_BENCH_EARLIER:+"$KVX_BENCH_EARLIER"}
 rows "$build/bench/update_memory"
 
 echo

@@ -8,14 +8,14 @@ packages=(
     clang libclang-rt-14-dev
     googletest libgtest-dev libgmock-dev
     juce-modules-source
-    libfreetype-dev libpng-dev libjpeg-dev zlib1g-dev
+    libfreetype-dev libfontconfig-dev libpng-dev libjpeg-dev zlib1g-dev
     libx11-dev libxext-dev libxrandr-dev libxinerama-dev libxcursor-dev libxrender-dev
     libudev-dev umockdev libumockdev-dev
     libxml2-dev
     xvfb xdotool imagemagick x11-utils
     # Every language of the text tables (Latin, Cyrillic, Chinese, Korean,
     # Japanese). JUCE on Linux reads single .ttf/.otf files only; the program
-    # reads Noto Sans CJK's Chinese faces from its collections in place, and
+    # reads the CJK faces that fontconfig lists in place, collections too, and
     # falls back to Droid Sans Fallback without them.
     fonts-dejavu-core fonts-liberation fonts-droid-fallback fonts-nanum fonts-ipafont-gothic fonts-noto-cjk
 )

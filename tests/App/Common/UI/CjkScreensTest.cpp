@@ -1,21 +1,28 @@
-// Chinese, Japanese and Korean draw as large as the language table's typefaces
-// would, through the families they prefer and through the last ones they fall
-// back to: at the text height of 13, an ideograph is 13 pixels wide and nearly
-// as tall, Hangul as large as the Latin text, every character leaves ink, and
-// Korean lines keep a blank pixel row between them. Step 1 of the ready screen
-// wraps in its three-line box rather than being squeezed onto one, between
-// characters but not within Latin words. The ready and error screens are kept
-// as pictures in the build folder, tests/cjk_screens/<screen>_<language>.png,
-// and <screen>_<language>_fallback.png through the fallback families.
+// Chinese, Japanese and Korean draw as large as the Latin text and no larger,
+// through the families they prefer, through Noto Sans CJK when Korean or
+// Japanese lacks its own, through the last ones they fall back to, and from
+// damaged Noto Sans CJK collections: at the text height of 13, an ideograph or
+// a Hangul syllable is nine tenths of 13 pixels wide, every character leaves
+// ink and none is a missing-glyph box, and lines keep a blank pixel row between
+// them. A damaged collection gives way to the next face character by character.
+// Step 1 of the ready screen wraps in its three-line box rather than being
+// squeezed onto one, between characters but not within Latin words. The ready
+// and error screens are kept as pictures in the build folder,
+// tests/cjk_screens/<screen>_<language>[_<faces>].png.
 #include "ScreensTestSupport.h"
 
-#include "App/Linux/FontsTestSupport.h"
+#include "App/Linux/Fonts/FontsTestSupport.h"
 #include "FontChain.h"
+#include "FontCollections.h"
 #include "Loader.h"
 #include "UiTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
+#include <set>
+#include <sstream>
 #include <tuple>
 
 namespace uitest
@@ -26,25 +33,87 @@ namespace
 constexpr int korean = 10;
 constexpr int japanese = 11;
 constexpr float textHeight = 13.0f;
-// The tallest ideographs reach from the em's bottom nearly to its top.
-constexpr float minimumInkOfTallest = 0.8f * textHeight;
-// The Latin text's em: Liberation Sans at the text height.
+// Nine tenths of the height, no smaller than the Latin text's em (Liberation
+// Sans at the text height).
+constexpr float em = 0.9f * textHeight;
 constexpr float latinEm = 11.6f;
+constexpr float notoHangulShare = 0.92f;
+// The tallest ideographs reach from the em's bottom nearly to its top.
+constexpr float minimumInkOfTallest = 0.8f * em;
 
-enum class Faces { preferred, fallback };
-void PrintTo(Faces faces, std::ostream* os) { *os << (faces == Faces::fallback ? "fallback" : "preferred"); }
+enum class Faces { preferred, noto, fallback, zeroed, cutShort };
+void PrintTo(Faces faces, std::ostream* os)
+{
+    const char* const names[] = { "preferred", "noto", "fallback", "zeroed", "cut_short" };
+    *os << names[(int) faces];
+}
 
-// Hidden, these leave Chinese and Japanese to Droid Sans Fallback, and Korean,
-// which Droid Sans Fallback has no Hangul for, to NanumBarunGothic.
-const juce::StringArray preferredFamilies { "Noto Sans CJK SC", "Noto Sans CJK TC", "NanumGothic", "IPAPGothic",
-                                            "IPAGothic" };
+const juce::File notoCollections[] = { juce::File("/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc"),
+                                       juce::File("/usr/share/fonts/opentype/noto/NotoSansCJK-Bold.ttc") };
+const char* const droidSansFallback = "Droid Sans Fallback";
 
-juce::String expectedFamily(int language, Faces faces)
+bool isDamaged(Faces faces)
+{
+    return faces == Faces::zeroed || faces == Faces::cutShort;
+}
+
+// The families that draw the language's characters. Korean falls back to
+// NanumBarunGothic, since Droid Sans Fallback has no Hangul. A zeroed range of
+// a collection takes some of its glyphs, which Droid Sans Fallback draws in
+// their place; a collection cut short leaves a face without an em, not used.
+std::set<juce::String> expectedFamilies(int language, Faces faces)
 {
     const char* const preferred[] = { "Noto Sans CJK SC", "Noto Sans CJK TC", "NanumGothic", "IPAPGothic" };
-    const char* const fallback[] = { "Droid Sans Fallback", "Droid Sans Fallback", "NanumBarunGothic",
-                                     "Droid Sans Fallback" };
-    return (faces == Faces::preferred ? preferred : fallback)[language - 8];
+    const char* const noto[] = { "Noto Sans CJK SC", "Noto Sans CJK TC", "Noto Sans CJK KR", "Noto Sans CJK JP" };
+    const char* const fallback[] = { droidSansFallback, droidSansFallback, "NanumBarunGothic", droidSansFallback };
+    const auto index = (size_t) language - 8;
+
+    switch (faces)
+    {
+        case Faces::noto:     return { noto[index] };
+        case Faces::fallback: return { fallback[index] };
+        case Faces::zeroed:   return { preferred[index], droidSansFallback };
+        case Faces::cutShort: return { droidSansFallback };
+        case Faces::preferred: break;
+    }
+
+    return { preferred[index] };
+}
+
+// Noto Sans CJK comes right after the faces that Korean and Japanese prefer:
+// with those hidden, it draws, whatever else the machine has. The other cases
+// hide every CJK family that the language's typeface could take but those they
+// expect and the damaged one, so that they draw from those they name.
+juce::StringArray familiesToHide(int language, Faces faces)
+{
+    if (faces == Faces::noto)
+        return language == korean ? juce::StringArray { "NanumGothic", "NanumBarunGothic" }
+                                  : juce::StringArray { "IPAPGothic", "IPAGothic" };
+
+    const char* const typefaces[] = { "Heiti SC", "Heiti TC", "AppleGothic Regular", "Hiragino Maru Gothic Pro W4" };
+    auto hidden = Fonts::getCandidateFamilies(typefaces[language - 8]);
+
+    for (const auto& family : expectedFamilies(language, isDamaged(faces) ? Faces::zeroed : faces))
+        hidden.removeString(family);
+
+    return hidden;
+}
+
+// A copy of the collection as a disk error or a cut-off download leaves it:
+// four MiB of zeros from the first MiB on, or the first half alone.
+juce::File damaged(const juce::File& collection, Faces faces, const juce::File& folder)
+{
+    juce::MemoryBlock data;
+    EXPECT_TRUE(collection.loadFileAsData(data)) << collection.getFullPathName();
+
+    if (faces == Faces::zeroed)
+        std::fill(data.begin() + (1 << 20), data.begin() + (5 << 20), 0);
+    else
+        data.setSize(data.getSize() / 2);
+
+    const auto copy = folder.getChildFile(collection.getFileName());
+    EXPECT_TRUE(copy.replaceWithData(data.getData(), data.getSize()));
+    return copy;
 }
 
 bool isLatinLetter(juce::juce_wchar c)
@@ -52,16 +121,32 @@ bool isLatinLetter(juce::juce_wchar c)
     return c < 0x0250 && juce::CharacterFunctions::isLetterOrDigit(c);
 }
 
-// Ideographs and Hangul syllables are one em wide; Japanese kana are proportional.
+// Kana, ideographs and Hangul.
+bool isCjk(juce::juce_wchar c)
+{
+    return c >= 0x3040;
+}
+
+bool isHangul(juce::juce_wchar c)
+{
+    return c >= 0xac00 && c <= 0xd7a3;
+}
+
+// Ideographs and Hangul syllables are one em wide, Hangul in Noto Sans CJK a
+// little less; Japanese kana are proportional.
 bool isFullWidth(juce::juce_wchar c)
 {
-    return (c >= 0x4e00 && c <= 0x9fff) || (c >= 0xac00 && c <= 0xd7a3);
+    return (c >= 0x4e00 && c <= 0x9fff) || isHangul(c);
 }
 
 std::string nameOf(Screen screen, int language, Faces faces = Faces::preferred)
 {
-    return describe(screen) + ("_" + plangList[language].code.replaceCharacter('-', '_').toStdString())
-         + (faces == Faces::fallback ? "_fallback" : "");
+    std::ostringstream suffix;
+
+    if (faces != Faces::preferred)
+        PrintTo(faces, &(suffix << "_"));
+
+    return describe(screen) + ("_" + plangList[language].code.replaceCharacter('-', '_').toStdString()) + suffix.str();
 }
 
 bool hasDarkPixels(const juce::Image& image, juce::Rectangle<int> area)
@@ -163,20 +248,49 @@ void useFamilies(const juce::StringArray& hidden)
 class CjkScreen : public ScreenTest, public ::testing::WithParamInterface<std::tuple<Screen, int, Faces>>
 {
 protected:
+    // The missing glyphs of every family, none hidden yet, are known once.
+    static void SetUpTestSuite()
+    {
+        damagedCopies = juce::File::getSpecialLocation(juce::File::tempDirectory)
+                            .getNonexistentChildFile("kvx_damaged_fonts", {}, false);
+        damagedCopies.createDirectory();
+        boxes = std::make_unique<fonts_test::MissingGlyphDetector>();
+    }
+
+    static void TearDownTestSuite()
+    {
+        useFaces({}, Faces::preferred);
+        boxes.reset();
+        damagedCopies.deleteRecursively();
+    }
+
     void SetUp() override
     {
-        if (faces() == Faces::fallback)
-            useFamilies(preferredFamilies);
-
+        useFaces(familiesToHide(language(), faces()), isDamaged(faces()) ? faces() : Faces::preferred);
         show(screen(), language());
     }
 
-    void TearDown() override
+    // The texts that JUCE laid out go stale only when the hidden families or
+    // the collections change, not from one case to the next.
+    static void useFaces(const juce::StringArray& hidden, Faces damage)
     {
-        if (faces() == Faces::fallback)
-            useFamilies({});
+        if (hidden == hiddenFamilies && damage == damagedFaces)
+            return;
 
-        ScreenTest::TearDown();
+        for (const auto& collection : notoCollections)
+            FontCollections::readFacesFrom(collection, isDamaged(damage) ? getDamagedCopy(collection, damage) : collection);
+
+        useFamilies(hidden);
+        hiddenFamilies = hidden;
+        damagedFaces = damage;
+    }
+
+    static juce::File getDamagedCopy(const juce::File& collection, Faces damage)
+    {
+        const auto folder = damagedCopies.getChildFile(damage == Faces::zeroed ? "zeroed" : "cut_short");
+        const auto copy = folder.getChildFile(collection.getFileName());
+        folder.createDirectory();
+        return copy.existsAsFile() ? copy : damaged(collection, damage, folder);
     }
 
     Screen screen() const { return std::get<0>(GetParam()); }
@@ -189,6 +303,11 @@ protected:
         auto* chain = dynamic_cast<FontChain*>(font.getTypefacePtr().get());
         return chain != nullptr ? chain->getFamilyFor(character) : juce::String("no chain");
     }
+
+    static inline juce::File damagedCopies;
+    static inline std::unique_ptr<fonts_test::MissingGlyphDetector> boxes;
+    static inline juce::StringArray hiddenFamilies;
+    static inline Faces damagedFaces = Faces::preferred;
 
     void writePicture(const juce::Image& snapshot) const
     {
@@ -204,14 +323,19 @@ protected:
 
 TEST_P(CjkScreen, CharactersFillTheirEmUnsqueezedAndLeaveInk)
 {
-    ASSERT_EQ(expectedFamily(language(), faces()), familyDrawing(language() == korean ? 0xd55c : 0x4e2d));
+    std::set<juce::String> families;
+
+    for (const auto& glyph : component->getGlyphs())
+        if (isCjk(glyph.getCharacter()))
+            families.insert(familyDrawing(glyph.getCharacter()));
+
+    EXPECT_EQ(expectedFamilies(language(), faces()), families);
 
     const auto painted = ui_test::render(screenWidth, screenHeight, [this](juce::Graphics& g) { component->paint(g); });
     const auto& drawn = painted->renderer.glyphs;
     const auto& glyphs = component->getGlyphs();
     // Japanese puts each half of step 1 into a box of one line.
     const bool stepOneHasRoom = screen() == Screen::ready && language() != japanese;
-    const float em = language() == korean ? 0.9f * textHeight : textHeight;
     size_t next = 0;
     float tallestInk = 0.0f;
     const juce::PositionedGlyph* previous = nullptr;
@@ -239,11 +363,13 @@ TEST_P(CjkScreen, CharactersFillTheirEmUnsqueezedAndLeaveInk)
 
         if (isFullWidth(glyph.getCharacter()))
         {
-            EXPECT_NEAR(em, glyph.getBounds().getWidth() / horizontalScale, 0.05f * textHeight) << "em of U+" << character;
-            EXPECT_GE(glyph.getBounds().getWidth() / horizontalScale, latinEm) << "em of U+" << character;
+            const auto width = glyph.getBounds().getWidth() / horizontalScale;
+            const auto share = faces() == Faces::noto && isHangul(glyph.getCharacter()) ? notoHangulShare : 1.0f;
+            EXPECT_NEAR(em, width / share, 0.05f * textHeight) << "em of U+" << character;
+            EXPECT_GE(width / share, latinEm) << "em of U+" << character;
         }
 
-        if (glyph.getCharacter() >= 0x3040) // kana, ideographs, Hangul
+        if (isCjk(glyph.getCharacter()))
         {
             juce::Path ink;
             glyph.createPath(ink);
@@ -267,12 +393,11 @@ TEST_P(CjkScreen, CharactersFillTheirEmUnsqueezedAndLeaveInk)
     {
         EXPECT_TRUE(leavesInk(glyph.font, glyph.number))
             << "glyph " << glyph.number << " of " << glyph.font.getTypefaceName() << " " << glyph.font.getHeight();
+        EXPECT_FALSE(boxes->isBox(*glyph.font.getTypefacePtr(), glyph.number))
+            << "glyph " << glyph.number << " of " << glyph.font.getTypefaceName() << " is a box";
     }
 
-    if (language() == korean)
-    {
-        EXPECT_TRUE(linesKeepApart(snapshot, glyphs));
-    }
+    EXPECT_TRUE(linesKeepApart(snapshot, glyphs));
 
     if (screen() == Screen::ready || screen() == Screen::error)
         writePicture(snapshot);
@@ -304,16 +429,26 @@ TEST_F(ScreenTest, CjkPunctuationStaysOnTheLineItEnds)
     }
 }
 
+const auto everyScreen = ::testing::Values(Screen::language, Screen::faultyFile, Screen::notFound, Screen::ready,
+                                           Screen::updating, Screen::complete, Screen::error);
+
+std::string caseName(const ::testing::TestParamInfo<std::tuple<Screen, int, Faces>>& info)
+{
+    return nameOf(std::get<0>(info.param), std::get<1>(info.param), std::get<2>(info.param));
+}
+
 INSTANTIATE_TEST_SUITE_P(Screens, CjkScreen,
-                         ::testing::Combine(::testing::Values(Screen::language, Screen::faultyFile, Screen::notFound,
-                                                              Screen::ready, Screen::updating, Screen::complete,
-                                                              Screen::error),
-                                            ::testing::Range(8, 12),
+                         ::testing::Combine(everyScreen, ::testing::Range(8, 12),
                                             ::testing::Values(Faces::preferred, Faces::fallback)),
-                         [](const ::testing::TestParamInfo<std::tuple<Screen, int, Faces>>& info)
-                         {
-                             return nameOf(std::get<0>(info.param), std::get<1>(info.param), std::get<2>(info.param));
-                         });
+                         caseName);
+INSTANTIATE_TEST_SUITE_P(NotoScreens, CjkScreen,
+                         ::testing::Combine(everyScreen, ::testing::Values(korean, japanese),
+                                            ::testing::Values(Faces::noto)),
+                         caseName);
+INSTANTIATE_TEST_SUITE_P(DamagedScreens, CjkScreen,
+                         ::testing::Combine(everyScreen, ::testing::Values(8, 9),
+                                            ::testing::Values(Faces::zeroed, Faces::cutShort)),
+                         caseName);
 
 } // namespace
 } // namespace uitest

@@ -11,9 +11,9 @@
     does not have, and JUCE on Linux neither asks fontconfig for a substitute nor
     sees .ttc collections: it knows only the .ttf, .otf, .pfb and .pcf files under
     the folders of /etc/fonts/fonts.conf, by their exact family names. So each name
-    maps to families of Debian's archive, in order of preference, each covering
-    the language that uses the name: fonts packaged as single files, which JUCE
-    loads, and the Chinese faces of collections, which FontCollections reads.
+    maps to families in order of preference, each covering the language that
+    uses the name: Latin fonts packaged as single files, which JUCE loads, and
+    the CJK faces that fontconfig lists, which FontCollections reads.
 */
 namespace Fonts
 {
@@ -32,17 +32,13 @@ namespace Fonts
     */
     bool isInstalled (const juce::String& family);
 
-    /** The installed family's typeface in the style, from a collection or else
-        from JUCE's fonts (in the regular style when it has not this one).
+    /** The installed family's typeface in the style, from the CJK faces that
+        fontconfig lists or else from JUCE's fonts (in the regular style when
+        the family has not this one). A CJK face comes scaled to a common em
+        (FontScaledFace::fillEm), and is nullptr when it is damaged: without
+        line metrics, or without an em that can be read.
     */
     juce::Typeface::Ptr createTypeface (const juce::String& family, const juce::String& style);
-
-    /** The share of the font's height that the family's CJK characters take as
-        their width: a full height for Chinese and Japanese, as the language
-        table's typefaces have; less for Korean, whose Hangul fills its em, so
-        that its lines do not touch.
-    */
-    float getEmShare (const juce::String& family);
 
     /** For tests: families to take as not installed, so that text draws through
         the next candidates whatever the machine has. None by default.
@@ -50,7 +46,8 @@ namespace Fonts
     void hideFamilies (const juce::StringArray& families);
 
     /** True when the typeface draws a glyph of its own for the character rather
-        than its missing-glyph shape (usually an empty box).
+        than its missing-glyph shape (usually an empty box) or nothing: a glyph
+        that it cannot load or outline counts as missing.
 
         JUCE's FreeType typefaces hand out the font's missing-glyph outline for any
         character the font lacks, so the check compares the character's outline

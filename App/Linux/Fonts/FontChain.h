@@ -28,7 +28,7 @@ class FontChain  : public juce::Typeface
 {
 public:
     /** A chain for the font's name and style over its installed families, the
-        first of which gives the metrics. families must not be empty.
+        first usable one of which gives the metrics. families must not be empty.
     */
     FontChain (const juce::Font& font, const juce::StringArray& families);
     ~FontChain() override;
@@ -62,9 +62,9 @@ private:
     juce::Typeface* getMemberForGlyph (int glyphNumber, int& memberGlyph);
 
     const juce::StringArray ownFamilies;
-    const int primaryFamily;
-    const juce::Typeface::Ptr primary;
     std::map<int, juce::Typeface::Ptr> members;   // by process-wide family number
+    int primaryFamily = 0;
+    juce::Typeface::Ptr primary;
     juce::CriticalSection lock;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (FontChain)

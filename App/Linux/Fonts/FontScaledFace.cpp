@@ -4,30 +4,41 @@
 
 namespace
 {
-    // CJK fonts draw ideographs and Hangul syllables one em wide; Korean fonts
-    // may lack the ideographs.
-    constexpr juce::juce_wchar fullWidthCharacters[] = { 0x56fd, 0xd55c };
+    // CJK fonts draw ideographs one em wide, and Hangul syllables one em or, in
+    // Noto Sans CJK, 0.92 em wide; Korean fonts may lack the ideographs. Of each
+    // a few from far apart in the fonts, so that a damaged face still shows its em.
+    const juce::String emCharacters = juce::String::fromUTF8 ("\u56fd\u4e2d\u6587\u8a9e\u9ad8\ud55c\uad6d\uc5b4");
 
-    // Below this, a typeface's em is more than a tenth short of the height.
-    constexpr float looseEm = 0.9f;
+    // Hangul fills its em where ideographs leave a margin, and ideographs reach
+    // nearly to its top and bottom: at a full em of the height, lines touch. At
+    // nine tenths they keep a blank row between them and are still as large as
+    // the Latin text (Liberation Sans, whose em is 0.895 of the height).
+    constexpr float emShare = 0.9f;
+
+    // The em in units of the height, from the first of the characters that the
+    // face draws; 0 when it draws none.
+    float measureEm (juce::Typeface& typeface)
+    {
+        for (const auto character : emCharacters)
+            if (Fonts::drawsGlyphFor (typeface, character))
+                return typeface.getStringWidth (juce::String::charToString (character));
+
+        return 0.0f;
+    }
 }
 
 //==============================================================================
-juce::Typeface::Ptr FontScaledFace::fillEm (juce::Typeface::Ptr typeface, float emShare)
+juce::Typeface::Ptr FontScaledFace::fillEm (juce::Typeface::Ptr typeface)
 {
     if (typeface == nullptr)
-        return typeface;
+        return nullptr;
 
-    for (const auto character : fullWidthCharacters)
-    {
-        if (! Fonts::drawsGlyphFor (*typeface, character))
-            continue;
+    const auto em = measureEm (*typeface);
 
-        const auto em = typeface->getStringWidth (juce::String::charToString (character));
-        return em > 0.0f && em < looseEm ? new FontScaledFace (typeface, emShare / em) : typeface;
-    }
+    if (! (em > 0.0f))
+        return nullptr;
 
-    return typeface;
+    return juce::approximatelyEqual (em, emShare) ? typeface : new FontScaledFace (typeface, emShare / em);
 }
 
 FontScaledFace::FontScaledFace (juce::Typeface::Ptr originalToUse, float scaleToUse)

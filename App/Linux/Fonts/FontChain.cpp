@@ -1,6 +1,5 @@
 #include "FontChain.h"
 
-#include "FontScaledFace.h"
 #include "Fonts.h"
 
 namespace
@@ -55,11 +54,6 @@ namespace
              | (juce::isPositiveAndBelow (memberGlyph, memberGlyphLimit) ? memberGlyph : 0);
     }
 
-    juce::Typeface::Ptr loadFamily (const juce::String& family, const juce::String& style)
-    {
-        return FontScaledFace::fillEm (Fonts::createTypeface (family, style), Fonts::getEmShare (family));
-    }
-
     // A member that cannot load a glyph asks JUCE's fallback typeface, which comes
     // through the look and may be a chain again, even this one. Such a nested call
     // finds nothing, so a member's glyph is always the member's own.
@@ -79,12 +73,26 @@ namespace
 //==============================================================================
 FontChain::FontChain (const juce::Font& font, const juce::StringArray& families)
     : juce::Typeface (font.getTypefaceName(), font.getTypefaceStyle()),
-      ownFamilies (families),
-      primaryFamily (getFamilyNumber (families[0])),
-      primary (loadFamily (families[0], font.getTypefaceStyle()))
+      ownFamilies (families)
 {
     jassert (! families.isEmpty());
-    members[primaryFamily] = primary;
+    primaryFamily = getFamilyNumber (families[0]);
+
+    for (const auto& family : families)
+    {
+        if (getMember (getFamilyNumber (family)) != nullptr)
+        {
+            primaryFamily = getFamilyNumber (family);
+            break;
+        }
+    }
+
+    // With every family damaged, JUCE's default face keeps the text's place.
+    if (members[primaryFamily] == nullptr)
+        members[primaryFamily] = juce::Font::getDefaultTypefaceForFont (
+            juce::Font (juce::Font::getDefaultSansSerifFontName(), font.getTypefaceStyle(), 10.0f));
+
+    primary = members[primaryFamily];
 }
 
 FontChain::~FontChain() = default;
@@ -180,22 +188,24 @@ int FontChain::findFamilyFor (juce::juce_wchar character, const juce::StringArra
     for (const auto& family : chain)
     {
         const auto number = getFamilyNumber (family);
+        auto* member = getMember (number);
 
-        if (Fonts::drawsGlyphFor (*getMember (number), character))
+        if (member != nullptr && Fonts::drawsGlyphFor (*member, character))
             return number;
     }
 
     return primaryFamily;
 }
 
+// A family whose face is damaged stays in the map as nullptr: it is not opened again.
 juce::Typeface* FontChain::getMember (int family)
 {
-    auto& member = members[family];
+    auto member = members.find (family);
 
-    if (member == nullptr)
-        member = loadFamily (getFamilyName (family), getStyle());
+    if (member == members.end())
+        member = members.emplace (family, Fonts::createTypeface (getFamilyName (family), getStyle())).first;
 
-    return member.get();
+    return member->second.get();
 }
 
 std::vector<FontChain::Run> FontChain::splitIntoRuns (const juce::String& text)

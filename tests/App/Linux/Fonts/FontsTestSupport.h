@@ -56,14 +56,11 @@ class MissingGlyphDetector
 public:
     MissingGlyphDetector()
     {
-        juce::StringArray families;
-
         for (const auto& name : getTableTypefaces())
-            families.mergeArray (Fonts::findInstalledFamilies (name));
-
-        for (const auto& family : families)
-            for (const auto* style : { "Regular", "Bold" })
-                addMissingGlyphOf (*Fonts::createTypeface (family, style));
+            for (const auto& family : Fonts::findInstalledFamilies (name))
+                for (const auto* style : { "Regular", "Bold" })
+                    if (const auto typeface = Fonts::createTypeface (family, style))
+                        addMissingGlyphOf (*typeface);
     }
 
     bool isBox (juce::Typeface& typeface, int glyphNumber) const

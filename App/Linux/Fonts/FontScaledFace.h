@@ -4,25 +4,27 @@
 
 //==============================================================================
 /**
-    Linux only: a typeface that draws another one larger, so that its em fills
-    the font's height.
+    Linux only: a typeface that draws another one at another size, so that
+    every CJK face takes the same share of the font's height as its em.
 
-    JUCE fits a typeface's ascent plus descent into the font's height. The CJK
-    typefaces of the language table have an ascent plus descent of about one em,
-    so that at height 13 a character is 13 pixels wide; the CJK fonts installed
-    here have looser line metrics (Noto Sans CJK about 1.45 em, NanumGothic about
-    1.22 em), which would shrink their text below the other languages'. This face
-    scales the outlines and advances, and keeps the ascent and descent, so lines,
-    boxes and baselines stay where they are.
+    JUCE fits a typeface's ascent plus descent into the font's height, and the
+    CJK fonts installed here differ in their line metrics (Noto Sans CJK about
+    1.45 em, NanumGothic about 1.22 em, IPAPGothic one em): at the same height
+    their characters would come out from 9 to 13 pixels wide, too small beside
+    the Latin text or touching the next line. This face scales the outlines and
+    advances, and keeps the ascent and descent, so lines, boxes and baselines
+    stay where they are.
 */
 class FontScaledFace  : public juce::Typeface
 {
 public:
-    /** The typeface itself, or, when it draws CJK ideographs or Hangul narrower
-        than nine tenths of the font's height, a face that scales them to the
-        share of the height given (a full em at 1).
+    /** A CJK typeface whose em, the width of its ideographs or else of its
+        Hangul, takes nine tenths of the font's height: the typeface itself when
+        it does, else a face that scales it. nullptr when it draws none of them
+        or their width is not a number above 0: a face whose em cannot be read
+        is not used.
     */
-    static juce::Typeface::Ptr fillEm (juce::Typeface::Ptr typeface, float emShare = 1.0f);
+    static juce::Typeface::Ptr fillEm (juce::Typeface::Ptr typeface);
 
     FontScaledFace (juce::Typeface::Ptr original, float scale);
 

@@ -41,6 +41,12 @@ TEST (FontsResolution, EachTableTypefaceFindsItsFamily)
 
     EXPECT_EQ (Fonts::findInstalledFamilies (juce::Font::getDefaultSansSerifFontName())[0],
                juce::String ("Liberation Sans"));
+
+    // After its own faces, a CJK language takes every other installed face
+    // that covers it (Noto Sans CJK SC covers Korean), and Droid Sans Fallback last.
+    const auto korean = Fonts::getCandidateFamilies ("AppleGothic Regular");
+    EXPECT_GT (korean.indexOf ("Noto Sans CJK SC"), korean.indexOf ("Noto Sans CJK KR")) << korean.joinIntoString (", ");
+    EXPECT_EQ (korean[korean.size() - 1], juce::String ("Droid Sans Fallback"));
 }
 
 TEST (FontsResolution, OnlyInstalledCandidatesAreTaken)
