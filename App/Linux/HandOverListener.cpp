@@ -1,10 +1,10 @@
 #include "HandOverListener.h"
 
 #include "HandOverProtocol.h"
+#include "InstanceFolder.h"
 
 #include <atomic>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -21,12 +21,6 @@ constexpr auto receiveBound = std::chrono::seconds (1);
 // thread); the start waits a little longer than this for its answer.
 constexpr auto deliveryBound = std::chrono::seconds (5);
 constexpr auto deliveryPollInterval = std::chrono::milliseconds (20);
-
-juce::String describeFailure (const char* failure, const juce::String& path)
-{
-    const juce::String reason (std::strerror (errno));
-    return juce::String (failure) + " " + path + ": " + reason;
-}
 }
 
 //==============================================================================
@@ -65,16 +59,14 @@ const juce::String& HandOverListener::getProblem() const noexcept
 // listen, so the mode is set in between.
 void HandOverListener::listen()
 {
-    sockaddr_un address {};
-    address.sun_family = AF_UNIX;
+    sockaddr_un address;
 
-    if ((size_t) path.getNumBytesAsUTF8() >= sizeof (address.sun_path))
+    if (! HandOverProtocol::makeAddress (path.toRawUTF8(), address))
     {
         problem = "the socket path " + path + " is too long; set TMPDIR to a shorter folder of your own";
         return;
     }
 
-    std::strcpy (address.sun_path, path.toRawUTF8());
     unlink (address.sun_path);
 
     listeningSocket = socket (AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
@@ -84,7 +76,7 @@ void HandOverListener::listen()
         || chmod (address.sun_path, S_IRUSR | S_IWUSR) != 0
         || ::listen (listeningSocket, SOMAXCONN) != 0)
     {
-        problem = describeFailure ("cannot listen for later starts at", path);
+        problem = InstanceFolder::describeFailure ("cannot listen for later starts at", path);
         return;
     }
 
@@ -92,7 +84,7 @@ void HandOverListener::listen()
 
     if (pipe2 (wakeEnds, O_CLOEXEC | O_NONBLOCK) != 0)
     {
-        problem = describeFailure ("cannot make a pipe to stop listening at", path);
+        problem = InstanceFolder::describeFailure ("cannot make a pipe to stop listening at", path);
         return;
     }
 

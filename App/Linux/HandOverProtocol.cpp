@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <poll.h>
 #include <sys/socket.h>
 
@@ -32,6 +33,18 @@ bool waitUntilReadable (int socket, HandOverProtocol::Deadline deadline, int wak
 }
 
 //==============================================================================
+bool HandOverProtocol::makeAddress (const char* path, sockaddr_un& address)
+{
+    address = {};
+    address.sun_family = AF_UNIX;
+
+    if (std::strlen (path) >= sizeof (address.sun_path))
+        return false;
+
+    std::strcpy (address.sun_path, path);
+    return true;
+}
+
 bool HandOverProtocol::sendAll (int socket, const void* data, size_t size)
 {
     auto* next = static_cast<const char*> (data);

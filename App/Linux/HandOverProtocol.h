@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <sys/un.h>
 
 //==============================================================================
 /**
@@ -33,6 +34,9 @@ namespace HandOverProtocol
     };
 
     using Deadline = std::chrono::steady_clock::time_point;
+
+    /** The socket's address at the path; false when the path is too long for one. */
+    bool makeAddress (const char* path, sockaddr_un& address);
 
     /** Sends all bytes; false when the peer has gone or the socket's send
         time-out passed. A peer that has gone raises no SIGPIPE.

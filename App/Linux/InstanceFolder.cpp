@@ -7,13 +7,6 @@
 
 namespace
 {
-// errno first: building the message may change it.
-juce::String describeFailure (const char* failure, const juce::String& path)
-{
-    const juce::String reason (std::strerror (errno));
-    return juce::String (failure) + " " + path + ": " + reason;
-}
-
 // Why a folder may not hold the lock and the pipe; empty when it may.
 juce::String findFault (const struct stat& info, mode_t forbiddenModes)
 {
@@ -56,12 +49,12 @@ juce::String makePrivateFolder (const juce::File& folder)
     const auto path = folder.getFullPathName();
 
     if (mkdir (path.toRawUTF8(), S_IRWXU) != 0 && errno != EEXIST)
-        return describeFailure ("cannot make the lock folder", path);
+        return InstanceFolder::describeFailure ("cannot make the lock folder", path);
 
     struct stat info {};
 
     if (lstat (path.toRawUTF8(), &info) != 0)
-        return describeFailure ("cannot examine the lock folder", path);
+        return InstanceFolder::describeFailure ("cannot examine the lock folder", path);
 
     const auto fault = findFault (info, S_IRWXG | S_IRWXO);
 
@@ -97,4 +90,11 @@ InstanceFolder::Choice InstanceFolder::choose (const juce::String& applicationNa
 
     const auto folder = getPrivateFolder (applicationName);
     return { folder, makePrivateFolder (folder) };
+}
+
+// errno first: building the message may change it.
+juce::String InstanceFolder::describeFailure (const char* failure, const juce::String& path)
+{
+    const juce::String reason (std::strerror (errno));
+    return juce::String (failure) + " " + path + ": " + reason;
 }

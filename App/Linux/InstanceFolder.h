@@ -30,4 +30,9 @@ namespace InstanceFolder
     };
 
     Choice choose (const juce::String& applicationName);
+
+    /** "<failure> <path>: <the reason errno gives>", for a call on a path of the
+        folder that has just failed.
+    */
+    juce::String describeFailure (const char* failure, const juce::String& path);
 }

@@ -25,13 +25,11 @@ constexpr auto lockPollInterval = std::chrono::milliseconds (50);
 // A connection whose connect and send give up with the answer's bound.
 int connectWithin (const juce::String& socketPath, std::chrono::seconds bound)
 {
-    sockaddr_un address {};
-    address.sun_family = AF_UNIX;
+    sockaddr_un address;
 
-    if ((size_t) socketPath.getNumBytesAsUTF8() >= sizeof (address.sun_path))
+    if (! HandOverProtocol::makeAddress (socketPath.toRawUTF8(), address))
         return -1;
 
-    std::strcpy (address.sun_path, socketPath.toRawUTF8());
     const int connection = socket (AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     const timeval timeout { (time_t) bound.count(), 0 };
 

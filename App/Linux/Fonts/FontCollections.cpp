@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <map>
-#include <set>
 #include <utility>
 #include <vector>
 
@@ -31,7 +30,6 @@ namespace
         juce::CriticalSection lock;
         bool asked = false;
         std::vector<Face> faces;
-        std::set<juce::String> families;
         std::map<juce::String, juce::StringArray> familiesByLanguage;
         std::map<juce::String, juce::Typeface::Ptr> opened;   // by file and face number, nullptr when unusable
         std::map<juce::String, juce::File> copies;            // by installed file
@@ -76,7 +74,6 @@ namespace
             return;
 
         directory.familiesByLanguage[language].addIfNotAlreadyThere (face.family);
-        directory.families.insert (face.family);
 
         // A face that covers several of the languages is listed for each.
         if (std::none_of (directory.faces.begin(), directory.faces.end(),
@@ -247,7 +244,8 @@ bool FontCollections::hasFamily (const juce::String& family)
     findFaces();
     auto& directory = getDirectory();
     const juce::ScopedLock sl (directory.lock);
-    return directory.families.count (family) > 0;
+    return std::any_of (directory.faces.begin(), directory.faces.end(),
+                        [&family] (const Face& face) { return face.family == family; });
 }
 
 juce::Typeface::Ptr FontCollections::createTypeface (const juce::String& family, const juce::String& style)

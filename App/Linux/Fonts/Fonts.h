@@ -27,8 +27,8 @@ namespace Fonts
     /** The candidates of a typeface name that are installed; empty when none is. */
     juce::StringArray findInstalledFamilies (const juce::String& typefaceName);
 
-    /** True when JUCE knows a font file of this family or a collection holds it,
-        and it is not hidden.
+    /** True when fontconfig lists a CJK face of this family or JUCE knows a
+        font file of it, and it is not hidden.
     */
     bool isInstalled (const juce::String& family);
 
