@@ -1,6 +1,8 @@
 // The program's entry, the application object and the main window.
 #include "MainComponent.h"
 
+#include "Loader.h"
+
 #if JUCE_LINUX
  #include "ControllerAccess.h"
  #include "FontCollections.h"
@@ -72,7 +74,9 @@ public:
         // fonts once and for all: made before the look connects to the display,
         // the scan runs while JUCE waits there for the child it forks to ask
         // about dark mode, and never while a child is being forked (FontScan).
-        FontScan fontScan;
+        // The start language's faces open while JUCE connects: the text loader
+        // chooses that language here, and the window finds the loader made.
+        FontScan fontScan (TxtLoader::getInstance()->getFont());
         m_fonts = FontLookAndFeel::installAsDefault();
         fontScan.waitUntilDone();
        #endif

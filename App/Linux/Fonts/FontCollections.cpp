@@ -20,6 +20,8 @@ namespace
         int weight;
 
         juce::String getKey() const   { return file + "\n" + juce::String (index); }
+
+        bool isSameFaceAs (const Face& other) const   { return index == other.index && file == other.file; }
     };
 
     // fontconfig's names for the languages of the text tables that need CJK faces.
@@ -77,7 +79,7 @@ namespace
 
         // A face that covers several of the languages is listed for each.
         if (std::none_of (directory.faces.begin(), directory.faces.end(),
-                          [&face] (const Face& known) { return known.getKey() == face.getKey(); }))
+                          [&face] (const Face& known) { return known.isSameFaceAs (face); }))
             directory.faces.push_back (face);
     }
 

@@ -1,5 +1,7 @@
 #include "FontScan.h"
 
+#include "Fonts.h"
+
 #include <juce_graphics/juce_graphics.h>
 
 #include <condition_variable>
@@ -63,6 +65,31 @@ namespace
         scans.changed.notify_all();
     }
 
+    void startRunning()
+    {
+        auto& scans = getScans();
+        const std::lock_guard<std::mutex> lock (scans.mutex);
+        ++scans.running;
+    }
+
+    void stopRunning()
+    {
+        auto& scans = getScans();
+        const std::lock_guard<std::mutex> lock (scans.mutex);
+        --scans.running;
+        scans.changed.notify_all();
+    }
+
+    // JUCE closes a child's pipe twice as it destroys the child, and a file
+    // opened in between would be closed with it: the faces open before the
+    // first fork, which waits for them, counted as running from before the
+    // thread starts.
+    void openStartFaces (const juce::String& typefaceName)
+    {
+        Fonts::openFirstFacesOf (typefaceName);
+        stopRunning();
+    }
+
     void scanFonts()
     {
         auto& scans = getScans();
@@ -74,18 +101,21 @@ namespace
         }
 
         juce::Font::findAllTypefaceNames();
-
-        const std::lock_guard<std::mutex> lock (scans.mutex);
-        --scans.running;
-        scans.changed.notify_all();
+        stopRunning();
     }
 }
 
-FontScan::FontScan()
+FontScan::FontScan (const juce::String& startTypefaceName)
 {
     static const auto forksAndScansTakeTurns = pthread_atfork (beforeFork, afterForkInParent, afterForkInChild);
     juce::ignoreUnused (forksAndScansTakeTurns);
-    scan = std::thread (scanFonts);
+    startRunning();
+
+    scan = std::thread ([startTypefaceName]
+    {
+        openStartFaces (startTypefaceName);
+        scanFonts();
+    });
 }
 
 FontScan::~FontScan()

@@ -173,6 +173,19 @@ juce::Typeface::Ptr Fonts::createTypeface (const juce::String& family, const juc
     return juce::Font::getDefaultTypefaceForFont (juce::Font (family, style, 10.0f));
 }
 
+void Fonts::openFirstFacesOf (const juce::String& typefaceName)
+{
+    for (const auto& family : getCandidateFamilies (typefaceName))
+    {
+        // As a chain does, past a damaged face to the next.
+        if (! isHidden (family) && isCjkFace (family) && createTypeface (family, "Regular") != nullptr)
+        {
+            createTypeface (family, "Bold");
+            return;
+        }
+    }
+}
+
 void Fonts::hideFamilies (const juce::StringArray& families)
 {
     auto& hidden = getHiddenFamilies();

@@ -40,6 +40,12 @@ namespace Fonts
     */
     juce::Typeface::Ptr createTypeface (const juce::String& family, const juce::String& style);
 
+    /** Opens ahead of time the regular and bold faces that a CJK typeface
+        name's text draws with first, so that its first layout finds them open.
+        A Latin name opens nothing and asks fontconfig nothing.
+    */
+    void openFirstFacesOf (const juce::String& typefaceName);
+
     /** For tests: families to take as not installed, so that text draws through
         the next candidates whatever the machine has. None by default.
     */
