@@ -11,10 +11,10 @@
     the .ttc collections that Noto Sans CJK comes in (fonts-noto-cjk), nor any
     face but the first of a file. fontconfig's cache knows each installed face's
     family, file, number in its file, weight and languages without opening a
-    font file: it is asked once, when a CJK text first needs a face (one to two
-    milliseconds). The faces are opened here as FontCollectionFace typefaces,
-    each once per process and only when a text first needs it. Any thread may
-    call these functions.
+    font file: it is asked once, when a CJK face is first asked for (about a
+    millisecond). The faces are opened here as FontCollectionFace typefaces,
+    each once per process and only when first asked for. Any thread may call
+    these functions.
 */
 namespace FontCollections
 {
