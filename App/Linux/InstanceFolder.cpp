@@ -7,7 +7,7 @@
 
 namespace
 {
-// Why a folder may not hold the lock and the pipe; empty when it may.
+// Why a folder may not hold the lock and the socket; empty when it may.
 juce::String findFault (const struct stat& info, mode_t forbiddenModes)
 {
     if (! S_ISDIR (info.st_mode))

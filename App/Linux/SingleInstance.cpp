@@ -4,7 +4,6 @@
 #include "InstanceFolder.h"
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -154,15 +153,13 @@ void SingleInstance::takeLock()
         return;
     }
 
-    const int error = errno;
+    if (descriptor >= 0 && (errno == EACCES || errno == EAGAIN))
+        anotherRunning = true;
+    else
+        problem = InstanceFolder::describeFailure ("cannot take the lock", lockPath);
 
     if (descriptor >= 0)
         close (descriptor);
-
-    if (descriptor >= 0 && (error == EACCES || error == EAGAIN))
-        anotherRunning = true;
-    else
-        problem = "cannot take the lock " + lockPath + ": " + juce::String (std::strerror (error));
 }
 
 // An instance that later starts cannot reach must not run: each of them would

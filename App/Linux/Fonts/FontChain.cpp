@@ -80,9 +80,11 @@ FontChain::FontChain (const juce::Font& font, const juce::StringArray& families)
 
     for (const auto& family : families)
     {
-        if (getMember (getFamilyNumber (family)) != nullptr)
+        const auto number = getFamilyNumber (family);
+
+        if (getMember (number) != nullptr)
         {
-            primaryFamily = getFamilyNumber (family);
+            primaryFamily = number;
             break;
         }
     }

@@ -93,9 +93,9 @@ long memoryOf(pid_t pid, const std::string& field)
 // whose sends and answers give up after the bound.
 int connectTo(const std::filesystem::path& socketPath)
 {
-    sockaddr_un address {};
-    address.sun_family = AF_UNIX;
-    socketPath.string().copy(address.sun_path, sizeof(address.sun_path) - 1);
+    sockaddr_un address;
+    if (! HandOverProtocol::makeAddress(socketPath.c_str(), address))
+        return -1;
 
     const int connection = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     const timeval bound { std::chrono::duration_cast<std::chrono::seconds>(startBound).count(), 0 };

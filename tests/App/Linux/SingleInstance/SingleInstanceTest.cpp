@@ -44,9 +44,11 @@ bool becomeNobody()
 // process at all (an instance without a message loop answers that it quits).
 bool answersHandOver (const std::filesystem::path& socketPath)
 {
-    sockaddr_un address {};
-    address.sun_family = AF_UNIX;
-    socketPath.string().copy (address.sun_path, sizeof (address.sun_path) - 1);
+    sockaddr_un address;
+
+    if (! HandOverProtocol::makeAddress (socketPath.c_str(), address))
+        return false;
+
     const int connection = socket (AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     const timeval bound { reportBoundMs / 1000, 0 };
     setsockopt (connection, SOL_SOCKET, SO_RCVTIMEO, &bound, sizeof (bound));
@@ -72,7 +74,7 @@ std::string describeStanding (const SingleInstance& instance)
 //==============================================================================
 // A SingleInstance of nobody's, in a child process with the given environment
 // (an empty value unsets the variable). It reports how it stands, then keeps
-// its lock and pipe until this object ends.
+// its lock and socket until this object ends.
 class NobodysInstance
 {
 public:
