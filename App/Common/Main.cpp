@@ -11,8 +11,10 @@
  #include "QuitSignals.h"
  #include "RunLoopBridge.h"
  #include "SingleInstance.h"
+ #include "Utf8Arguments.h"
 #endif
 
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -79,6 +81,9 @@ public:
         FontScan fontScan (TxtLoader::getInstance()->getFont());
         m_fonts = FontLookAndFeel::installAsDefault();
         fontScan.waitUntilDone();
+
+        if (quitsForWantOfDisplay())
+            return;
        #endif
 
         m_mainWindow = new MainWindow();
@@ -118,6 +123,34 @@ public:
     }
 
 private:
+   #if JUCE_LINUX
+    // JUCE makes a window without a display, and crashes doing it: the start
+    // says so instead, and ends with status 1.
+    bool quitsForWantOfDisplay()
+    {
+        if (juce::Desktop::getInstance().getDisplays().getPrimaryDisplay() != nullptr)
+            return false;
+
+        std::cerr << "KVXUpdateProgram cannot start: " << describeMissingDisplay() << "." << std::endl;
+        TxtLoader::releaseInstance();
+        setApplicationReturnValue (1);
+        quit();
+        return true;
+    }
+
+    // JUCE connects to the display that DISPLAY names, else to ":0.0". The
+    // value is printed as it stands: it need not be UTF-8.
+    static std::string describeMissingDisplay()
+    {
+        const char* display = std::getenv ("DISPLAY");
+
+        if (display == nullptr || *display == 0)
+            return "DISPLAY is not set, and the display \":0.0\" cannot be opened";
+
+        return std::string ("the display \"") + display + "\" that DISPLAY names cannot be opened";
+    }
+   #endif
+
     MainWindow* m_mainWindow = nullptr;
 
    #if JUCE_LINUX
@@ -136,31 +169,21 @@ static juce::JUCEApplicationBase* createApplication()
 }
 
 #if JUCE_LINUX
-static juce::String joinArguments (int argc, char* argv[])
-{
-    juce::StringArray arguments;
-
-    for (int i = 1; i < argc; ++i)
-        arguments.add (juce::String::fromUTF8 (argv[i]));
-
-    return arguments.joinIntoString (" ");
-}
-
 // A start that does not run says why, and ends with the status returned. It
-// succeeds only when the running instance answered that its window comes to
-// the front; when that instance is quitting instead, this start runs once it
-// has gone.
-static std::optional<int> findExitStatusWithoutRunning (SingleInstance& singleInstance, int argc, char* argv[])
+// succeeds only when a running instance answered that its window comes to the
+// front.
+static std::optional<int> findExitStatusWithoutRunning (SingleInstance& singleInstance, const Utf8Arguments& arguments)
 {
     if (singleInstance.isAnotherInstanceRunning())
     {
-        if (singleInstance.handOverToRunningInstance (joinArguments (argc, argv)))
+        // JUCE's SIGINT handler would keep Ctrl-C from ending a start that waits.
+        QuitSignals::restoreThoseAtStart();
+
+        if (singleInstance.handOver (arguments.join()))
         {
             std::cerr << "KVXUpdateProgram is already running; its window comes to the front." << std::endl;
             return 0;
         }
-
-        singleInstance.waitToRunInstead();
     }
 
     if (singleInstance.getProblem().isEmpty())
@@ -179,6 +202,7 @@ int main (int argc, char* argv[])
 
    #if JUCE_LINUX
     QuitSignals::noteThoseIgnoredAtStart();
+    Utf8Arguments arguments (argc, argv);
 
     // The hand-over listener posts to the message manager from its own thread
     // and asks it whether the loop has been told to stop: made here, before the
@@ -186,9 +210,11 @@ int main (int argc, char* argv[])
     juce::ScopedJuceInitialiser_GUI messageManager;
     SingleInstance singleInstance ("KVXUpdateProgram");
 
-    if (const auto exitStatus = findExitStatusWithoutRunning (singleInstance, argc, argv))
+    if (const auto exitStatus = findExitStatusWithoutRunning (singleInstance, arguments))
         return *exitStatus;
-   #endif
 
+    return juce::JUCEApplicationBase::main (arguments.getCount(), arguments.getValues());
+   #else
     return juce::JUCEApplicationBase::main (argc, const_cast<const char**> (argv));
+   #endif
 }

@@ -3,10 +3,9 @@
 #include "HandOverProtocol.h"
 #include "InstanceFolder.h"
 
-#include <atomic>
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -14,13 +13,12 @@
 
 namespace
 {
-// A start sends its few bytes at once; one that does not must not hold up the next.
-constexpr auto receiveBound = std::chrono::seconds (1);
+// Enough for a crowd of starts; each holds a few kilobytes at most.
+constexpr size_t maxConnections = 16;
 
-// The message thread may be busy (starting up, or waiting for the update
-// thread); the start waits a little longer than this for its answer.
-constexpr auto deliveryBound = std::chrono::seconds (5);
-constexpr auto deliveryPollInterval = std::chrono::milliseconds (20);
+// A connection that awaits the message thread learns within this time that its
+// answer is known or that a quit has begun: a signal does not wake the listener.
+constexpr std::chrono::milliseconds answerPollInterval (20);
 }
 
 //==============================================================================
@@ -94,91 +92,79 @@ void HandOverListener::listen()
 
 void HandOverListener::run()
 {
-    pollfd descriptors[] = { { listeningSocket, POLLIN, 0 }, { wakeReadEnd, POLLIN, 0 } };
-
-    while (descriptors[1].revents == 0)
+    for (;;)
     {
-        if (poll (descriptors, 2, -1) <= 0 || (descriptors[0].revents & POLLIN) == 0)
+        auto descriptors = listDescriptors();
+
+        if (poll (descriptors.data(), descriptors.size(), getPollTimeoutMs()) < 0 && errno != EINTR)
             continue;
 
-        const int connection = accept4 (listeningSocket, nullptr, nullptr, SOCK_CLOEXEC);
+        if (descriptors[1].revents != 0)
+            return;
 
-        if (connection >= 0)
-        {
-            serve (connection);
-            close (connection);
-        }
+        serveConnections (descriptors);
+
+        if ((descriptors[0].revents & POLLIN) != 0)
+            acceptWaitingConnections();
     }
 }
 
-void HandOverListener::serve (int connection)
+// The listening socket, the wake pipe, then each connection whose message is
+// still coming in (poll passes over a negative descriptor).
+std::vector<pollfd> HandOverListener::listDescriptors() const
 {
-    juce::String commandLine;
-    char answer = 0;
+    std::vector<pollfd> descriptors { { listeningSocket, POLLIN, 0 }, { wakeReadEnd, POLLIN, 0 } };
 
-    if (isSameUser (connection)
-        && receiveCommandLine (connection, commandLine)
-        && deliver (commandLine, answer))
-        HandOverProtocol::sendAll (connection, &answer, 1);
+    for (const auto& connection : connections)
+        descriptors.push_back ({ connection->isReceiving() ? connection->getSocket() : -1, POLLIN, 0 });
+
+    return descriptors;
 }
 
-bool HandOverListener::isSameUser (int connection) const
+// Until the first deadline of a connection that receives, and briefly while
+// one awaits its answer; without connections, until something happens.
+int HandOverListener::getPollTimeoutMs() const
 {
-    ucred peer {};
-    socklen_t size = sizeof (peer);
+    using std::chrono::milliseconds;
+    const auto now = std::chrono::steady_clock::now();
+    auto timeout = milliseconds::max();
 
-    return getsockopt (connection, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.uid == geteuid();
+    for (const auto& connection : connections)
+        timeout = std::min (timeout, connection->isAwaitingAnswer()
+                                       ? answerPollInterval
+                                       : std::chrono::ceil<milliseconds> (connection->getDeadline() - now));
+
+    return timeout == milliseconds::max() ? -1 : (int) std::max (timeout.count(), (milliseconds::rep) 0);
 }
 
-// Room is made only for a length within the limit, and only valid UTF-8 becomes
-// a string.
-bool HandOverListener::receiveCommandLine (int connection, juce::String& commandLine) const
+void HandOverListener::serveConnections (const std::vector<pollfd>& descriptors)
 {
-    const auto deadline = std::chrono::steady_clock::now() + receiveBound;
-    HandOverProtocol::Header header {};
+    const auto now = std::chrono::steady_clock::now();
 
-    if (! HandOverProtocol::receiveAll (connection, &header, sizeof (header), deadline, wakeReadEnd)
-        || header.magic != HandOverProtocol::magic
-        || header.length > HandOverProtocol::maxCommandLineBytes)
-        return false;
+    for (size_t i = 0; i < connections.size(); ++i)
+        if (descriptors[i + 2].revents != 0)
+            connections[i]->receive (now);
 
-    juce::HeapBlock<char> text (header.length + 1, true);
-
-    if (! HandOverProtocol::receiveAll (connection, text.get(), header.length, deadline, wakeReadEnd)
-        || ! juce::CharPointer_UTF8::isValidString (text.get(), (int) header.length))
-        return false;
-
-    commandLine = juce::String::fromUTF8 (text.get(), (int) header.length);
-    return true;
+    connections.erase (std::remove_if (connections.begin(), connections.end(),
+                                       [now] (const auto& connection) { return connection->isDone (now); }),
+                       connections.end());
 }
 
-// False when it cannot tell within the bound: the message thread is still busy.
-bool HandOverListener::deliver (const juce::String& commandLine, char& answer) const
+void HandOverListener::acceptWaitingConnections()
 {
-    auto delivered = std::make_shared<std::atomic<bool>> (false);
+    const auto now = std::chrono::steady_clock::now();
 
-    const bool posted = ! isQuitting() && juce::MessageManager::callAsync ([commandLine, delivered]
+    for (int socket; (socket = accept4 (listeningSocket, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK)) >= 0;)
     {
-        if (auto* app = juce::JUCEApplicationBase::getInstance())
-            app->anotherInstanceStarted (commandLine);
+        auto connection = std::make_unique<HandOverConnection> (socket, now);
 
-        *delivered = true;
-    });
+        // Another user's is closed at once.
+        if (connection->isDone (now))
+            continue;
 
-    const auto end = std::chrono::steady_clock::now() + deliveryBound;
+        if (connections.size() == maxConnections)
+            connections.erase (connections.begin());
 
-    while (posted && ! *delivered && ! isQuitting() && std::chrono::steady_clock::now() < end)
-        std::this_thread::sleep_for (deliveryPollInterval);
-
-    answer = *delivered ? HandOverProtocol::windowComesToFront : HandOverProtocol::quitting;
-    return *delivered || isQuitting();
-}
-
-// The message loop has been told to stop, or this listener has.
-bool HandOverListener::isQuitting() const
-{
-    auto* messageManager = juce::MessageManager::getInstanceWithoutCreating();
-    pollfd wake { wakeReadEnd, POLLIN, 0 };
-
-    return messageManager == nullptr || messageManager->hasStopMessageBeenSent() || poll (&wake, 1, 0) > 0;
+        connections.push_back (std::move (connection));
+    }
 }

@@ -1,8 +1,11 @@
 #pragma once
 
-#include <juce_events/juce_events.h>
+#include "HandOverConnection.h"
 
+#include <memory>
+#include <poll.h>
 #include <thread>
+#include <vector>
 
 //==============================================================================
 /**
@@ -10,12 +13,10 @@
     socket that only this user may use, served by a thread of its own so that it
     listens before the message loop runs and while that loop waits.
 
-    It takes one connection at a time, one per start. A start of this user's
-    whose message is well-formed and arrives within a second gets its command
-    line passed to anotherInstanceStarted on the message thread, and an answer
-    once that call has run: the window comes to the front, or this instance is
-    quitting. Any other connection is closed without an answer, and the
-    listener goes on. The message manager must outlive this object.
+    Each start connects once, and the connections are served side by side,
+    each within its own deadline (HandOverConnection), so that connections
+    left silent hold up no start. Their number is capped: beyond it the oldest
+    is dropped. The message manager must outlive this object.
 */
 class HandOverListener
 {
@@ -25,8 +26,8 @@ public:
     */
     explicit HandOverListener (const juce::String& socketPath);
 
-    /** Stops at once, even in the middle of a hand-over, whose start then
-        learns that this instance is quitting or gets no answer.
+    /** Stops at once, even in the middle of hand-overs, whose starts then get
+        no answer.
     */
     ~HandOverListener();
 
@@ -36,17 +37,17 @@ public:
 private:
     void listen();
     void run();
-    void serve (int connection);
-    bool isSameUser (int connection) const;
-    bool receiveCommandLine (int connection, juce::String& commandLine) const;
-    bool deliver (const juce::String& commandLine, char& answer) const;
-    bool isQuitting() const;
+    std::vector<pollfd> listDescriptors() const;
+    int getPollTimeoutMs() const;
+    void serveConnections (const std::vector<pollfd>& descriptors);
+    void acceptWaitingConnections();
 
     juce::String path;
     juce::String problem;
     int listeningSocket = -1;
     int wakeReadEnd = -1;
     int wakeWriteEnd = -1;
+    std::vector<std::unique_ptr<HandOverConnection>> connections;   // the oldest first
     std::thread thread;
 
     JUCE_DECLARE_NON_COPYABLE (HandOverListener)

@@ -2,6 +2,7 @@
 
 #include <juce_events/juce_events.h>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -13,6 +14,8 @@ namespace
 // the handlers are installed.
 int pipeReadEnd = -1;
 int pipeWriteEnd = -1;
+std::atomic<bool> arrived { false };
+static_assert (std::atomic<bool>::is_always_lock_free, "set in a signal handler");
 
 // A closed terminal hangs up on the program it started.
 constexpr int quitSignals[] = { SIGINT, SIGTERM, SIGHUP };
@@ -50,6 +53,17 @@ void QuitSignals::noteThoseIgnoredAtStart()
     }
 }
 
+void QuitSignals::restoreThoseAtStart()
+{
+    for (auto signalNumber : quitSignals)
+        setHandler (signalNumber, isIgnored (signalNumber) ? SIG_IGN : SIG_DFL);
+}
+
+bool QuitSignals::hasOneArrived() noexcept
+{
+    return arrived;
+}
+
 QuitSignals::QuitSignals()
 {
     jassert (pipeReadEnd < 0); // one per process
@@ -73,10 +87,7 @@ QuitSignals::~QuitSignals()
     if (pipeReadEnd < 0)
         return;
 
-    for (auto signalNumber : quitSignals)
-        if (! isIgnored (signalNumber))
-            setHandler (signalNumber, SIG_DFL);
-
+    restoreThoseAtStart();
     juce::LinuxEventLoop::unregisterFdCallback (pipeReadEnd);
     close (pipeReadEnd);
     close (pipeWriteEnd);
@@ -86,6 +97,7 @@ QuitSignals::~QuitSignals()
 void QuitSignals::handleSignal (int)
 {
     // Only async-signal-safe calls here; a full pipe already holds a request.
+    arrived = true;
     const auto savedErrno = errno;
     const char request = 1;
     [[maybe_unused]] const auto written = write (pipeWriteEnd, &request, 1);

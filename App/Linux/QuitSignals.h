@@ -22,6 +22,17 @@ public:
     */
     static void noteThoseIgnoredAtStart();
 
+    /** Gives the signals back the actions they had at start, for a start that
+        waits for another instance: JUCE's SIGINT handler would keep Ctrl-C from
+        ending it, and a signal ignored at start stays ignored.
+    */
+    static void restoreThoseAtStart();
+
+    /** True once one of the handled signals has arrived, even before the
+        message thread has seen it: a quit that has begun. Any thread may ask.
+    */
+    static bool hasOneArrived() noexcept;
+
     QuitSignals();
     ~QuitSignals();
 

@@ -3,6 +3,7 @@
 #include "HandOverProtocol.h"
 #include "InstanceFolder.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -13,6 +14,8 @@
 
 namespace
 {
+using Clock = std::chrono::steady_clock;
+
 // Longer than the running instance's own bounds for reading a start and for
 // waiting on its message thread, so that its answer is heard.
 constexpr auto answerBound = std::chrono::seconds (8);
@@ -21,8 +24,10 @@ constexpr auto answerBound = std::chrono::seconds (8);
 constexpr auto releaseBound = std::chrono::seconds (12);
 constexpr auto lockPollInterval = std::chrono::milliseconds (50);
 
-// A connection whose connect and send give up with the answer's bound.
-int connectWithin (const juce::String& socketPath, std::chrono::seconds bound)
+enum class Reply { unreachable, none, windowComesToFront, quitting };
+
+// A connection whose connect and sends give up at the deadline.
+int connectBy (const juce::String& socketPath, HandOverProtocol::Deadline deadline)
 {
     sockaddr_un address;
 
@@ -30,7 +35,10 @@ int connectWithin (const juce::String& socketPath, std::chrono::seconds bound)
         return -1;
 
     const int connection = socket (AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const timeval timeout { (time_t) bound.count(), 0 };
+    // A time-out of zero would mean none.
+    const auto left = std::max (std::chrono::ceil<std::chrono::milliseconds> (deadline - Clock::now()),
+                                std::chrono::milliseconds (1));
+    const timeval timeout { (time_t) (left.count() / 1000), (suseconds_t) (left.count() % 1000 * 1000) };
 
     if (connection >= 0
         && setsockopt (connection, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof (timeout)) == 0
@@ -41,6 +49,39 @@ int connectWithin (const juce::String& socketPath, std::chrono::seconds bound)
         close (connection);
 
     return -1;
+}
+
+Reply handOverAt (const juce::String& socketPath, const juce::String& text, HandOverProtocol::Deadline deadline)
+{
+    const int connection = connectBy (socketPath, deadline);
+
+    if (connection < 0)
+        return Reply::unreachable;
+
+    const HandOverProtocol::Header header { HandOverProtocol::magic, (std::uint32_t) text.getNumBytesAsUTF8() };
+    char answer = 0;
+
+    const bool answered = HandOverProtocol::sendAll (connection, &header, sizeof (header))
+                       && HandOverProtocol::sendAll (connection, text.toRawUTF8(), header.length)
+                       && HandOverProtocol::receiveAll (connection, &answer, 1, deadline, -1);
+    close (connection);
+
+    if (! answered)
+        return Reply::none;
+
+    return answer == HandOverProtocol::windowComesToFront ? Reply::windowComesToFront
+         : answer == HandOverProtocol::quitting           ? Reply::quitting
+                                                          : Reply::none;
+}
+
+// The process that holds the lock, 0 when unknown (or none holds it by now).
+pid_t findHolder (int lockDescriptor)
+{
+    struct flock wholeFile {};
+    wholeFile.l_type = F_WRLCK;
+    wholeFile.l_whence = SEEK_SET;
+
+    return fcntl (lockDescriptor, F_GETLK, &wholeFile) == 0 && wholeFile.l_type != F_UNLCK ? wholeFile.l_pid : 0;
 }
 
 // The start of a command line that fits the listener's limit, cut between
@@ -93,41 +134,39 @@ bool SingleInstance::isAnotherInstanceRunning() const noexcept
     return anotherRunning;
 }
 
-bool SingleInstance::handOverToRunningInstance (const juce::String& commandLine) const
+// Each instance that holds the lock is asked once it can be reached: while
+// one quits, another start may take the lock and run, and this start then
+// hands over to it.
+bool SingleInstance::handOver (const juce::String& commandLine)
 {
-    const int connection = connectWithin (socketPath, answerBound);
-
-    if (connection < 0)
-        return false;
-
     const auto text = cutToLimit (commandLine);
-    const HandOverProtocol::Header header { HandOverProtocol::magic, (std::uint32_t) text.getNumBytesAsUTF8() };
-    char answer = 0;
+    auto reply = handOverAt (socketPath, text, Clock::now() + answerBound);
+    auto askedHolder = reply == Reply::unreachable ? 0 : holder;
+    const auto end = Clock::now() + releaseBound;
 
-    const bool answered = HandOverProtocol::sendAll (connection, &header, sizeof (header))
-                       && HandOverProtocol::sendAll (connection, text.toRawUTF8(), header.length)
-                       && HandOverProtocol::receiveAll (connection, &answer, 1,
-                                                        std::chrono::steady_clock::now() + answerBound, -1);
-    close (connection);
-    return answered && answer == HandOverProtocol::windowComesToFront;
-}
-
-bool SingleInstance::waitToRunInstead()
-{
-    const auto end = std::chrono::steady_clock::now() + releaseBound;
-
-    while (anotherRunning && std::chrono::steady_clock::now() < end)
+    while (reply != Reply::windowComesToFront && anotherRunning && Clock::now() < end)
     {
         std::this_thread::sleep_for (lockPollInterval);
         anotherRunning = false;
         takeLock();
+
+        if (! anotherRunning || holder == askedHolder)
+            continue;
+
+        if (const auto latest = handOverAt (socketPath, text, std::min (Clock::now() + answerBound, end));
+            latest != Reply::unreachable)
+        {
+            reply = latest;
+            askedHolder = holder;
+        }
     }
 
-    if (anotherRunning)
-        problem = "another copy holds the lock in " + folder.getFullPathName()
-                + " but neither brings its window to the front nor ends";
+    if (anotherRunning && reply != Reply::windowComesToFront)
+        problem = "the copy that holds the lock in " + folder.getFullPathName()
+                + (reply == Reply::quitting ? " is quitting but" : " did not answer (it may be busy or stopped) and")
+                + " did not end within " + juce::String (releaseBound.count()) + " s";
 
-    return problem.isEmpty();
+    return reply == Reply::windowComesToFront;
 }
 
 const juce::String& SingleInstance::getProblem() const noexcept
@@ -154,7 +193,10 @@ void SingleInstance::takeLock()
     }
 
     if (descriptor >= 0 && (errno == EACCES || errno == EAGAIN))
+    {
         anotherRunning = true;
+        holder = findHolder (descriptor);
+    }
     else
         problem = InstanceFolder::describeFailure ("cannot take the lock", lockPath);
 

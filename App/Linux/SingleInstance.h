@@ -3,6 +3,7 @@
 #include "HandOverListener.h"
 
 #include <memory>
+#include <sys/types.h>
 
 //==============================================================================
 /**
@@ -16,7 +17,8 @@
     that finds the lock held hands its command line over and learns whether the
     running instance's window comes to the front. When it does not (that
     instance is quitting, or does not answer), the start waits for the lock,
-    within a bound, and runs itself.
+    within a bound, and runs itself, unless another start has taken the lock
+    meanwhile and brings its window to the front.
 
     Both live in the folder that InstanceFolder chooses, which no other user
     can write. A lock that cannot be taken or tested never counts as this
@@ -34,16 +36,13 @@ public:
     /** True when another process of this user holds the lock. */
     bool isAnotherInstanceRunning() const noexcept;
 
-    /** Hands the command line to the running instance; true only when that
-        instance answered that its window comes to the front.
+    /** Hands the command line to the running instance; true when that
+        instance's window comes to the front. When it is quitting or does not
+        answer, waits for it to release the lock, within a bound, and hands
+        over to any instance that takes the lock meanwhile. False when this
+        process holds the lock then, or must not run (getProblem says why).
     */
-    bool handOverToRunningInstance (const juce::String& commandLine) const;
-
-    /** Waits for the running instance to release the lock (it may be quitting,
-        which can take the update's longest wait) and takes it; false past the
-        bound or on a failure, and getProblem then says why.
-    */
-    bool waitToRunInstead();
+    bool handOver (const juce::String& commandLine);
 
     /** Why this process may neither run nor hand over to another, naming the
         folder; empty when it holds the lock or another instance does.
@@ -60,6 +59,7 @@ private:
     juce::String problem;
     int lockDescriptor = -1;
     bool anotherRunning = false;
+    pid_t holder = 0;   // the other process that holds the lock, 0 when unknown
     std::unique_ptr<HandOverListener> listener;
 
     JUCE_DECLARE_NON_COPYABLE (SingleInstance)

@@ -1,5 +1,7 @@
 // The loaders of the embedded texts and images: process-wide singletons that the
-// window content creates at its start and releases at its end, message thread only.
+// window content creates at its start (on Linux the application has made the text
+// loader before, to open the start language's fonts early) and releases at its
+// end, message thread only.
 #pragma once
 
 #include <juce_graphics/juce_graphics.h>

@@ -16,11 +16,13 @@
 #include <iterator>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include <X11/Xlib.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -117,6 +119,92 @@ bool closedWithoutAnswer(int connection)
     return received == 0 || (received < 0 && errno != EAGAIN && errno != EWOULDBLOCK);
 }
 
+// A display that no X server serves here: Xlib reaches ":N" through
+// /tmp/.X11-unix/XN or the abstract socket of that name.
+std::string unservedDisplay()
+{
+    std::ifstream unixSockets("/proc/net/unix");
+    const std::string listed((std::istreambuf_iterator<char>(unixSockets)), std::istreambuf_iterator<char>());
+
+    for (int number = 900;; ++number)
+    {
+        const auto socketPath = "/tmp/.X11-unix/X" + std::to_string(number);
+
+        if (! std::filesystem::exists(socketPath) && listed.find(socketPath + "\n") == std::string::npos)
+            return ":" + std::to_string(number);
+    }
+}
+
+// The number of descriptors the process has open.
+long descriptorsOf(pid_t pid)
+{
+    const std::filesystem::directory_iterator entries("/proc/" + std::to_string(pid) + "/fd");
+    return std::distance(std::filesystem::begin(entries), std::filesystem::end(entries));
+}
+
+// The test in a running copy's place: it holds the lock and listens at the
+// socket, and each start it accepts gets the answer that the test gives, or
+// none.
+class StandInCopy
+{
+public:
+    explicit StandInCopy(const std::filesystem::path& folder) : socketPath(folder / "KVXUpdateProgram.socket")
+    {
+        lock = open((folder / "KVXUpdateProgram.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        struct flock wholeFile {};
+        wholeFile.l_type = F_WRLCK;
+        sockaddr_un address;
+        listening = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        unlink(socketPath.c_str());
+        ready = fcntl(lock, F_SETLK, &wholeFile) == 0 && HandOverProtocol::makeAddress(socketPath.c_str(), address)
+             && bind(listening, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0
+             && listen(listening, 16) == 0;
+    }
+
+    ~StandInCopy() { end(); }
+
+    StandInCopy(const StandInCopy&) = delete;
+    StandInCopy& operator=(const StandInCopy&) = delete;
+
+    bool isReady() const { return ready; }
+
+    // Waits for the next start to connect; false when none did within the bound.
+    bool acceptStart()
+    {
+        pollfd waiting { listening, POLLIN, 0 };
+        const int bound = (int) std::chrono::duration_cast<std::chrono::milliseconds>(startBound).count();
+        const int connection = poll(&waiting, 1, bound) == 1 ? accept4(listening, nullptr, nullptr, SOCK_CLOEXEC) : -1;
+
+        if (connection >= 0)
+            connections.push_back(connection);
+
+        return connection >= 0;
+    }
+
+    void answerLatest(char answer) { send(connections.back(), &answer, 1, MSG_NOSIGNAL); }
+
+    // As a copy that has ended: its starts unanswered, its lock and socket gone.
+    void end()
+    {
+        for (int connection : connections)
+            close(connection);
+
+        connections.clear();
+        unlink(socketPath.c_str());
+
+        for (int* descriptor : { &listening, &lock })
+            if (*descriptor >= 0)
+                close(std::exchange(*descriptor, -1));
+    }
+
+private:
+    const std::filesystem::path socketPath;
+    int lock = -1;
+    int listening = -1;
+    bool ready = false;
+    std::vector<int> connections;
+};
+
 // The requests to bring a window to the front, as a window manager receives
 // them: JUCE sends _NET_ACTIVE_WINDOW to the root window, and no window
 // manager runs on the test's X server to take it.
@@ -175,7 +263,8 @@ std::string readFile(const std::filesystem::path& path)
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
-// The exit status, or -1 when the process did not end normally (or within the bound).
+// The exit status, 128 + the signal's number when a signal ended the process
+// (as a shell gives it), or -1 when it did not end within the bound.
 int waitForExit(pid_t pid)
 {
     const auto end = std::chrono::steady_clock::now() + startBound;
@@ -186,7 +275,7 @@ int waitForExit(pid_t pid)
         const pid_t done = waitpid(pid, &status, WNOHANG);
 
         if (done == pid)
-            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 
         if (done < 0 || std::chrono::steady_clock::now() > end)
             return -1;
@@ -362,23 +451,143 @@ TEST_F(ApplicationUnderXvfb, QuitsCleanlyOnSigint)
     EXPECT_EQ(0, quitWith(app, SIGINT));
 }
 
+// Without a display there is no window to make: the start says which display
+// it tried, and leaves no socket behind for later starts to try.
+TEST_F(ApplicationUnderXvfb, WithoutADisplaySaysSoAndLeavesNoSocket)
+{
+    const auto display = unservedDisplay();
+
+    const auto [status, errors] = startToEnd({ "DISPLAY=" + display });
+
+    EXPECT_EQ(1, status) << errors;
+    EXPECT_NE(std::string::npos, errors.find("\"" + display + "\"")) << errors;
+    EXPECT_FALSE(std::filesystem::exists(sessionFolder / "KVXUpdateProgram.socket"));
+}
+
+// A quit signal that reaches a copy whose message thread is held up (here: the
+// whole copy stopped) wins over a start that arrives with it: the start learns
+// that the copy is quitting, and no window is left.
+TEST_F(ApplicationUnderXvfb, AQuitThatHasBegunWinsOverALaterStart)
+{
+    const pid_t app = startApplication();
+    ASSERT_TRUE(waitForWindow(app));
+
+    kill(app, SIGSTOP);
+    while (statusField(app, "State").find('T') == std::string::npos)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    kill(app, SIGTERM);
+    const int start = connectTo(sessionFolder / "KVXUpdateProgram.socket");
+    const HandOverProtocol::Header header { HandOverProtocol::magic, 0 };
+    ASSERT_EQ((ssize_t) sizeof(header), send(start, &header, sizeof(header), MSG_NOSIGNAL));
+    kill(app, SIGCONT);
+
+    char answer = 0;
+    EXPECT_EQ(1, recv(start, &answer, 1, 0));
+    EXPECT_EQ(HandOverProtocol::quitting, answer);
+    close(start);
+    EXPECT_EQ(0, waitForExit(app));
+    forget(app);
+    EXPECT_TRUE(applicationWindows().empty());
+}
+
+// Two starts that wait for a quitting copy: once it has gone, one of them runs
+// and the other hands over to it.
+TEST_F(ApplicationUnderXvfb, TwoStartsDuringAQuitEndWithOneWindow)
+{
+    StandInCopy quitting(sessionFolder);
+    ASSERT_TRUE(quitting.isReady());
+    const std::string errorFiles[] = { sessionFolder / "first.txt", sessionFolder / "second.txt" };
+    const pid_t starts[] = { startApplication(sessionFolder, {}, errorFiles[0]),
+                             startApplication(sessionFolder, {}, errorFiles[1]) };
+    for (int i = 0; i < 2; ++i)
+    {
+        ASSERT_TRUE(quitting.acceptStart());
+        quitting.answerLatest(HandOverProtocol::quitting);
+    }
+    quitting.end();
+
+    pid_t ended = 0;
+    for (const auto end = std::chrono::steady_clock::now() + startBound; ended == 0 && std::chrono::steady_clock::now() < end;)
+        for (pid_t start : starts)
+            if (ended == 0 && waitpid(start, nullptr, WNOHANG) == 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            else if (ended == 0)
+                ended = start;
+    ASSERT_NE(0, ended) << "neither start ended";
+    forget(ended);
+    const size_t endedIndex = ended == starts[0] ? 0 : 1;
+    EXPECT_NE(std::string::npos, readFile(errorFiles[endedIndex]).find("already running")) << readFile(errorFiles[endedIndex]);
+
+    const pid_t running = starts[1 - endedIndex];
+    ASSERT_TRUE(waitForWindow(running));
+    EXPECT_EQ(1u, applicationWindows().size());
+    EXPECT_EQ(0, quitWith(running, SIGTERM));
+}
+
+// Connections left open and silent, more of them than the copy keeps, hold up
+// no start, nor make the copy hold a descriptor for each.
+TEST_F(ApplicationUnderXvfb, HeldConnectionsHoldUpNoStart)
+{
+    const pid_t app = startApplication();
+    ASSERT_TRUE(waitForWindow(app));
+    const long descriptorsBefore = descriptorsOf(app);
+
+    std::vector<int> silent;
+    for (int i = 0; i < 64; ++i)
+        silent.push_back(connectTo(sessionFolder / "KVXUpdateProgram.socket"));
+    const auto [status, errors] = startToEnd();
+
+    EXPECT_EQ(0, status) << errors;
+    EXPECT_LT(descriptorsOf(app) - descriptorsBefore, 32);
+    for (int connection : silent)
+        close(connection);
+    EXPECT_EQ(0, quitWith(app, SIGTERM));
+}
+
+// Ctrl-C ends a start that waits for a copy that does not answer, unless the
+// start was made to ignore it; that one runs once the copy has gone.
+TEST_F(ApplicationUnderXvfb, CtrlCEndsAWaitingStartUnlessIgnoredAtItsStart)
+{
+    StandInCopy stalled(sessionFolder);
+    ASSERT_TRUE(stalled.isReady());
+
+    const pid_t interrupted = startApplication();
+    ASSERT_TRUE(stalled.acceptStart());
+    kill(interrupted, SIGINT);
+    EXPECT_EQ(128 + SIGINT, waitForExit(interrupted));
+    forget(interrupted);
+
+    const auto previousInterrupt = signal(SIGINT, SIG_IGN);
+    const pid_t ignoring = startApplication();
+    signal(SIGINT, previousInterrupt);
+    ASSERT_TRUE(stalled.acceptStart());
+    kill(ignoring, SIGINT);
+    stalled.end();
+    ASSERT_TRUE(waitForWindow(ignoring));
+    EXPECT_EQ(0, quitWith(ignoring, SIGTERM));
+}
+
 // Every later start reaches the running copy, which brings its window to the
 // front and says so: also after connections that are not a start's, and
 // starts in a crowd, none of which ends its listening or makes it keep what
 // they send.
 TEST_F(ApplicationUnderXvfb, EveryLaterStartBringsTheWindowForward)
 {
-    const pid_t first = startApplication();
+    // File names need not be UTF-8, and a launcher may pass one.
+    const pid_t first = startApplication(sessionFolder, {}, {}, { "\x80" "AAAAAAAAAAAAAAAA" });
     const auto window = windowOf(first);
     ASSERT_FALSE(window.empty());
     FrontRequests frontRequests(x->display());
     const auto socketPath = sessionFolder / "KVXUpdateProgram.socket";
 
-    // As a launcher starts it: without arguments.
-    const auto [status, errors] = startToEnd();
-    EXPECT_EQ(0, status);
-    EXPECT_NE(std::string::npos, errors.find("already running")) << errors;
-    EXPECT_EQ(1, frontRequests.takeCountFor(window));
+    // As a launcher starts it: without arguments, or with a file name.
+    for (const auto& arguments : std::vector<std::vector<std::string>> { {}, { "a\xf0" }, { "caf\xe9.upd" } })
+    {
+        const auto [status, errors] = startToEnd({}, arguments);
+        EXPECT_EQ(0, status) << errors;
+        EXPECT_NE(std::string::npos, errors.find("already running")) << errors;
+    }
+    EXPECT_EQ(3, frontRequests.takeCountFor(window));
     const long peakMemoryBefore = memoryOf(first, "VmHWM");
 
     const int garbage = connectTo(socketPath);
@@ -458,11 +667,9 @@ TEST_F(ApplicationUnderXvfb, OneUsersStartsMeetWhateverTheirEnvironment)
 // naming the folder of its lock, and fails.
 TEST_F(ApplicationUnderXvfb, AStartThatCannotHandOverSaysWhyAndFails)
 {
-    // A copy that holds the lock and never answers: the test itself.
-    const int lock = open((sessionFolder / "KVXUpdateProgram.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    struct flock wholeFile {};
-    wholeFile.l_type = F_WRLCK;
-    ASSERT_EQ(0, fcntl(lock, F_SETLK, &wholeFile));
+    // A copy that says it is quitting and never ends: the test itself.
+    StandInCopy neverEnding(sessionFolder);
+    ASSERT_TRUE(neverEnding.isReady());
 
     // Without a runtime folder: a link where the lock's own folder would be
     // made, as anyone may plant in a shared temporary folder.
@@ -470,23 +677,25 @@ TEST_F(ApplicationUnderXvfb, AStartThatCannotHandOverSaysWhyAndFails)
     const auto privateFolder = temporaryFolder / ("KVXUpdateProgram-" + std::to_string(geteuid()));
     std::filesystem::create_directory_symlink(temporaryFolder, privateFolder);
 
-    const std::pair<std::filesystem::path, std::filesystem::path> runtimeAndLockFolders[] = {
-        { sessionFolder, sessionFolder }, { "", privateFolder } };
+    const std::tuple<std::filesystem::path, std::filesystem::path, std::string> runtimeAndLockFoldersAndWhy[] = {
+        { sessionFolder, sessionFolder, "is quitting" }, { "", privateFolder, "is a link" } };
 
-    for (const auto& [runtimeFolder, lockFolder] : runtimeAndLockFolders)
+    for (const auto& [runtimeFolder, lockFolder, why] : runtimeAndLockFoldersAndWhy)
     {
         const auto errorFile = temporaryFolder / "errors.txt";
         const pid_t start = startApplication(runtimeFolder, { "TMPDIR=" + temporaryFolder.string() }, errorFile);
         ASSERT_GT(start, 0);
+        if (runtimeFolder == sessionFolder && neverEnding.acceptStart())
+            neverEnding.answerLatest(HandOverProtocol::quitting);
         EXPECT_EQ(1, waitForExit(start)) << lockFolder;
         forget(start);
 
         const auto errors = readFile(errorFile);
         EXPECT_NE(std::string::npos, errors.find(lockFolder.string())) << errors;
+        EXPECT_NE(std::string::npos, errors.find(why)) << errors;
     }
 
     EXPECT_TRUE(applicationWindows().empty());
-    close(lock);
     std::filesystem::remove_all(temporaryFolder);
 }
 
