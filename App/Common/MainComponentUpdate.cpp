@@ -2,11 +2,12 @@
 // that writes it into the controller on the update thread.
 #include "MainComponent.h"
 
-#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstring>
-#include <limits>
 #include <utility>
 
 namespace
@@ -25,6 +26,7 @@ constexpr int modelSize = 7;
 
 // CmdStart carries every size in 24 bits.
 constexpr juce::int64 largestSize = 0xFFFFFF;
+constexpr juce::int64 longestFile = largestSize + headersAndCrcsSize;
 
 // The update protocol.
 enum CommandCode : juce::uint8
@@ -54,18 +56,9 @@ using Report = std::array<juce::uint8, reportSize>;
 //==============================================================================
 juce::File getExecutableFile()
 {
-    Dl_info info {};
-
-    if (dladdr (reinterpret_cast<void*> (&getExecutableFile), &info) == 0 || info.dli_fname == nullptr)
-        return {};
-
-    const auto path = juce::String::fromUTF8 (info.dli_fname);
-
-    // The main program's image is named as it was started, which need not be an
-    // absolute path (a start through PATH gives a bare name).
-    if (juce::File::isAbsolutePath (path))
-        return juce::File (path);
-
+    // The real executable, links resolved, however the program was started: the
+    // name it was started by may be a link in another folder, and its resources
+    // lie beside the real one.
     return juce::File ("/proc/self/exe").getLinkedTarget();
 }
 
@@ -76,37 +69,78 @@ juce::File getSpecialLocation (juce::File::SpecialLocationType type)
     return getExecutableFile();
 }
 
-/** A stream on the update file, or null when no file of that name exists (a
-    directory of that name counts as none) or it cannot be opened.
+/** A regular file open for reading, closed when it goes. */
+struct RegularFile
+{
+    explicit RegularFile (int descriptor) : fd (descriptor) {}
+    ~RegularFile() { ::close (fd); }
+
+    const int fd;
+    juce::int64 length = 0;
+
+    JUCE_DECLARE_NON_COPYABLE (RegularFile)
+};
+
+/** The update file, or null when no regular file of that name exists or it
+    cannot be opened.
 */
-std::unique_ptr<juce::FileInputStream> openUpdateFile (const juce::String& name)
+std::unique_ptr<RegularFile> openUpdateFile (const juce::String& name)
 {
     const auto executable = getSpecialLocation (juce::File::currentExecutableFile);
+    const auto path = executable.getParentDirectory().getChildFile (name).getFullPathName();
 
-    if (executable == juce::File())
+    // Opened without blocking and kept only when regular: a FIFO of that name
+    // would hold a blocking open until some writer came, before any window and
+    // deaf to a quit, and a device need not end.
+    const int fd = ::open (path.toRawUTF8(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+
+    if (fd < 0)
         return nullptr;
 
-    const auto file = executable.getParentDirectory().getChildFile (name);
+    auto file = std::make_unique<RegularFile> (fd);
+    struct stat info {};
 
-    if (! file.existsAsFile())
+    if (::fstat (fd, &info) != 0 || ! S_ISREG (info.st_mode))
         return nullptr;
 
-    return file.createInputStream();
+    file->length = info.st_size;
+    return file;
 }
 
-/** The whole file, or nothing when it cannot be read whole or is 2^31 bytes or longer. */
-bool readWholeFile (juce::FileInputStream& stream, juce::HeapBlock<juce::uint8>& buffer, int& length)
+/** True when all size bytes from offset were read: a file shortened meanwhile
+    gives false, never bytes from outside it.
+*/
+bool readAt (const RegularFile& file, juce::int64 offset, juce::uint8* buffer, int size)
 {
-    const auto total = stream.getTotalLength();
+    while (size > 0)
+    {
+        const auto got = ::pread (file.fd, buffer, (size_t) size, (off_t) offset);
 
-    if (total < 0 || total > std::numeric_limits<int>::max())
+        if (got <= 0)
+            return false;
+
+        buffer += got;
+        offset += got;
+        size -= (int) got;
+    }
+
+    return true;
+}
+
+/** The whole file, or nothing when it cannot be read whole or is longer than the
+    format can describe: such a file is refused unread, so that memory stays as
+    for a sound file.
+*/
+bool readWholeFile (const RegularFile& file, juce::HeapBlock<juce::uint8>& buffer, int& length)
+{
+    if (file.length > longestFile)
         return false;
 
-    length = (int) total;
+    length = (int) file.length;
 
     buffer.allocate ((size_t) juce::jmax (1, length), false);
 
-    return buffer != nullptr && stream.read (buffer, length) == length;
+    return buffer != nullptr && readAt (file, 0, buffer, length);
 }
 
 juce::uint32 readUInt32 (const juce::uint8* bytes)
@@ -200,18 +234,18 @@ int MainComponent::checkUPD (juce::String const& name, juce::uint8 const* model,
     if (version != nullptr)
         *version = -1;
 
-    auto stream = openUpdateFile (name);
+    auto file = openUpdateFile (name);
 
-    if (stream == nullptr)
+    if (file == nullptr)
         return 0;
 
     juce::HeapBlock<juce::uint8> content;
     int length = 0;
 
-    if (! readWholeFile (*stream, content, length) || length < fileHeaderSize)
+    if (! readWholeFile (*file, content, length) || length < fileHeaderSize)
         return 0;
 
-    stream.reset();
+    file.reset();
 
     // The digits are not tested: each byte counts as its value less '0'.
     if (version != nullptr)
@@ -243,8 +277,7 @@ int MainComponent::checkUPD (juce::String const& name, juce::uint8 const* model,
         pos = data + size + crcSize;
     }
 
-    const auto total = length - headersAndCrcsSize;
-    return total > largestSize ? 0 : total;
+    return length - headersAndCrcsSize;
 }
 
 //==============================================================================
@@ -352,14 +385,11 @@ bool MainComponent::sendSection (int s, juce::int64 offset)
 
 bool MainComponent::readSection (int s, juce::int64 offset, juce::uint8* buffer) const
 {
-    auto stream = openUpdateFile (updateFileName);
-
-    if (stream == nullptr || ! stream->setPosition (offset))
-        return false;
+    const auto file = openUpdateFile (updateFileName);
 
     // A file changed or shortened since the check must not reach the controller.
     const auto size = (int) m_secSize[s];
-    return stream->read (buffer, size) == size && calcCRC (buffer, size) == m_secCrc[s];
+    return file != nullptr && readAt (*file, offset, buffer, size) && calcCRC (buffer, size) == m_secCrc[s];
 }
 
 bool MainComponent::sendDataBlocks (int s, const juce::uint8* data)

@@ -40,6 +40,13 @@ std::filesystem::path makeFolder()
     return made != nullptr ? std::filesystem::path(made) : std::filesystem::path();
 }
 
+// Named by its absolute path, a link is what the program may take for its own
+// file: this one's folder holds no update file.
+std::filesystem::path linkTo(const std::filesystem::path& folder)
+{
+    return folder / "link" / executableName;
+}
+
 std::vector<std::string> applicationEnvironment(const XvfbServer& x, const std::filesystem::path& folder)
 {
     // Under AddressSanitizer: the X libraries that JUCE loads and unloads leave
@@ -80,13 +87,16 @@ ApplicationSession::ApplicationSession(const XvfbServer& xServer, const HidrawTe
         file.write(reinterpret_cast<const char*>(updateFile->data()), static_cast<std::streamsize>(updateFile->size()));
     }
 
-    process = std::make_unique<TestbedProcess>(testbed, std::vector<std::string> { executable.string() },
+    std::filesystem::create_directory(linkTo(folder).parent_path());
+    std::filesystem::create_symlink(executable, linkTo(folder));
+
+    process = std::make_unique<TestbedProcess>(testbed, std::vector<std::string> { linkTo(folder).string() },
                                                applicationEnvironment(x, folder));
 }
 
 void ApplicationSession::startAgain()
 {
-    laterStart = std::make_unique<TestbedProcess>(testbed, std::vector<std::string> { (folder / executableName).string() },
+    laterStart = std::make_unique<TestbedProcess>(testbed, std::vector<std::string> { linkTo(folder).string() },
                                                   applicationEnvironment(x, folder));
 }
 

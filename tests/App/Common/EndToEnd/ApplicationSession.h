@@ -1,7 +1,8 @@
 // The real application as a user meets it: copied, with or without an update
 // file beside it, into a folder of its own (it looks for the file next to its
-// executable), started on the testbed's emulated devices and the test's X
-// server, in English, and driven through its window.
+// real executable), started through a symbolic link from a folder without one,
+// on the testbed's emulated devices and the test's X server, in English, and
+// driven through its window.
 #pragma once
 
 #include "ScreenPicture.h"

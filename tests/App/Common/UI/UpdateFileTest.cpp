@@ -7,8 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <future>
+#include <string>
 
 namespace uitest
 {
@@ -23,6 +29,13 @@ UpdateFileParts threeSections()
     parts.sections = { testPattern(100, 1), testPattern(62, 2), testPattern(63, 3) };
     parts.sendFlags = { 'Y', 'N', 'Y' };
     return parts;
+}
+
+long peakResidentKiB()
+{
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
 }
 
 class UpdateFileCheck : public ::testing::Test
@@ -182,6 +195,44 @@ TEST_F(UpdateFileCheck, UnreadableFileIsFaultyWithoutVersion)
     int version = 0;
     EXPECT_EQ(0, component.checkUPD(checkedName, MainComponentProbe::modelName, &version));
     EXPECT_EQ(-1, version);
+}
+
+//==============================================================================
+// Whatever lies beside the executable under that name, the check ends at once
+// and holds no more memory than a sound file needs.
+TEST_F(UpdateFileCheck, FifoIsFaultyWithoutWaitingForAWriter)
+{
+    const auto fifo = fileBesideExecutable(checkedName);
+    const auto path = fifo.getFullPathName().toStdString();
+    fifo.deleteRecursively();
+    ASSERT_EQ(0, mkfifo(path.c_str(), 0600));
+
+    // A check blocked in its open is released after a bound by a writer (whose
+    // own open cannot block), so that it fails instead of hanging the test.
+    std::promise<void> checked;
+    auto guard = std::async(std::launch::async, [&path, done = checked.get_future()] {
+        if (done.wait_for(std::chrono::seconds(30)) == std::future_status::ready)
+            return false;
+
+        close(open(path.c_str(), O_WRONLY | O_NONBLOCK));
+        return true;
+    });
+
+    EXPECT_EQ(0, component.checkUPD(checkedName, MainComponentProbe::modelName, nullptr));
+    checked.set_value();
+    EXPECT_FALSE(guard.get()) << "the check waited on the FIFO until a writer came";
+    fifo.deleteFile();
+}
+
+TEST_F(UpdateFileCheck, FileLongerThanTheFormatAllowsIsFaultyWithoutBeingRead)
+{
+    FileBesideExecutable file(checkedName, {});
+    const off_t oneGiB = off_t(1) << 30;
+    ASSERT_EQ(0, truncate(file.getFile().getFullPathName().toRawUTF8(), oneGiB)); // sparse: no disk
+    const auto peakBefore = peakResidentKiB();
+
+    EXPECT_EQ(0, component.checkUPD(checkedName, MainComponentProbe::modelName, nullptr));
+    EXPECT_LT(peakResidentKiB() - peakBefore, 128 * 1024) << "KiB more at the peak: the file was read";
 }
 
 //==============================================================================
