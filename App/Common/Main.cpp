@@ -97,6 +97,7 @@ public:
 
        #if JUCE_LINUX
         m_fonts.reset();
+        FontCollections::closeFaces();
         m_quitSignals.reset();
         m_runLoopBridge.reset();
        #endif

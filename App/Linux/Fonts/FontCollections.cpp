@@ -27,12 +27,19 @@ namespace
     // fontconfig's names for the languages of the text tables that need CJK faces.
     const char* const cjkLanguages[] = { "ko", "ja", "zh-cn", "zh-tw" };
 
+    // fontconfig tells no serif or rounded design, and no monospaced one of
+    // Noto Sans Mono CJK: the names of Debian's CJK families do (Noto Serif
+    // CJK, IPAMincho, NanumMyeongjo, AR PL UMing, Baekmuk Batang, Noto Sans
+    // Mono CJK, NanumSquareRound, and "maru", Japanese for rounded).
+    const char* const notSansWords[] = { "Serif", "Mincho", "Myeongjo", "Ming", "Batang", "Mono", "Round", "Maru" };
+
     struct Directory
     {
         juce::CriticalSection lock;
         bool asked = false;
         std::vector<Face> faces;
         std::map<juce::String, juce::StringArray> familiesByLanguage;
+        juce::StringArray monospacedFamilies;
         std::map<juce::String, juce::Typeface::Ptr> opened;   // by file and face number, nullptr when unusable
         std::map<juce::String, juce::File> copies;            // by installed file
     };
@@ -77,6 +84,9 @@ namespace
 
         directory.familiesByLanguage[language].addIfNotAlreadyThere (face.family);
 
+        if (getInteger (font, FC_SPACING, FC_PROPORTIONAL) >= FC_DUAL)
+            directory.monospacedFamilies.addIfNotAlreadyThere (face.family);
+
         // A face that covers several of the languages is listed for each.
         if (std::none_of (directory.faces.begin(), directory.faces.end(),
                           [&face] (const Face& known) { return known.isSameFaceAs (face); }))
@@ -88,7 +98,7 @@ namespace
     {
         auto* pattern = FcPatternCreate();
         auto* languageSet = FcLangSetCreate();
-        auto* objects = FcObjectSetBuild (FC_FAMILY, FC_FAMILYLANG, FC_FILE, FC_INDEX, FC_WEIGHT, nullptr);
+        auto* objects = FcObjectSetBuild (FC_FAMILY, FC_FAMILYLANG, FC_FILE, FC_INDEX, FC_WEIGHT, FC_SPACING, nullptr);
 
         if (pattern != nullptr && languageSet != nullptr && objects != nullptr
              && FcLangSetAdd (languageSet, reinterpret_cast<const FcChar8*> (language))
@@ -117,15 +127,20 @@ namespace
         return juce::File (juce::File::isAbsolutePath (named) ? named : "/etc/fonts/fonts.conf");
     }
 
-    // The <dir> and <cachedir> elements of fontconfig's main file.
+    // The <dir> and <cachedir> elements of fontconfig's main file; empty when
+    // the file cannot be read.
     juce::String readFolders()
     {
+        const auto main = juce::parseXML (getMainFile());
+
+        if (main == nullptr)
+            return {};
+
         juce::XmlElement folders ("fontconfig");
 
-        if (const auto main = juce::parseXML (getMainFile()))
-            for (auto* element : main->getChildIterator())
-                if (element->hasTagName ("dir") || element->hasTagName ("cachedir"))
-                    folders.addChildElement (new juce::XmlElement (*element));
+        for (auto* element : main->getChildIterator())
+            if (element->hasTagName ("dir") || element->hasTagName ("cachedir"))
+                folders.addChildElement (new juce::XmlElement (*element));
 
         return folders.toString();
     }
@@ -133,13 +148,20 @@ namespace
     // fontconfig's whole configuration, with its conf.d rules for rendering
     // and choosing fonts, takes more than 3 ms to read; where the fonts and
     // their caches are is all that the list needs, and takes a tenth of that.
-    // A folder that only a conf.d file adds is not searched.
+    // A folder that only a conf.d file adds is not searched. Without a main
+    // file, fontconfig itself falls back on folders built into it, which only
+    // its own loading knows.
     FcConfig* loadFolderConfiguration()
     {
+        const auto folders = readFolders();
+
+        if (folders.isEmpty())
+            return FcInitLoadConfigAndFonts();
+
         auto* config = FcConfigCreate();
 
         if (config != nullptr
-             && FcConfigParseAndLoadFromMemory (config, reinterpret_cast<const FcChar8*> (readFolders().toRawUTF8()), FcFalse)
+             && FcConfigParseAndLoadFromMemory (config, reinterpret_cast<const FcChar8*> (folders.toRawUTF8()), FcFalse)
              && FcConfigBuildFonts (config))
             return config;
 
@@ -250,6 +272,19 @@ bool FontCollections::hasFamily (const juce::String& family)
                         [&family] (const Face& face) { return face.family == family; });
 }
 
+bool FontCollections::isSansSerif (const juce::String& family)
+{
+    findFaces();
+    auto& directory = getDirectory();
+    const juce::ScopedLock sl (directory.lock);
+
+    for (const auto* word : notSansWords)
+        if (family.contains (word))
+            return false;
+
+    return ! directory.monospacedFamilies.contains (family);
+}
+
 juce::Typeface::Ptr FontCollections::createTypeface (const juce::String& family, const juce::String& style)
 {
     findFaces();
@@ -266,6 +301,13 @@ juce::Typeface::Ptr FontCollections::createTypeface (const juce::String& family,
         return opened->second;
 
     return directory.opened[face->getKey()] = openFace (directory, *face);
+}
+
+void FontCollections::closeFaces()
+{
+    auto& directory = getDirectory();
+    const juce::ScopedLock sl (directory.lock);
+    directory.opened.clear();
 }
 
 void FontCollections::readFacesFrom (const juce::File& installed, const juce::File& copy)

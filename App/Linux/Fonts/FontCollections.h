@@ -10,11 +10,11 @@
     JUCE's font list takes .ttf, .otf, .pfb and .pcf files only, so it never sees
     the .ttc collections that Noto Sans CJK comes in (fonts-noto-cjk), nor any
     face but the first of a file. fontconfig's cache knows each installed face's
-    family, file, number in its file, weight and languages without opening a
-    font file: it is asked once, when a CJK face is first asked for (about a
-    millisecond). The faces are opened here as FontCollectionFace typefaces,
-    each once per process and only when first asked for. Any thread may call
-    these functions.
+    family, file, number in its file, weight, spacing and languages without
+    opening a font file: it is asked once, when a CJK face is first asked for
+    (about a millisecond). The faces are opened here as FontCollectionFace
+    typefaces, each once per process and only when first asked for. Any thread
+    may call these functions.
 */
 namespace FontCollections
 {
@@ -27,11 +27,23 @@ namespace FontCollections
     /** True when fontconfig lists a face of the family that covers a CJK language. */
     bool hasFamily (const juce::String& family);
 
+    /** False when the family draws a serif, monospaced or rounded design, as
+        its name tells or as fontconfig lists a face of it: true for sans-serif
+        families, listed or not.
+    */
+    bool isSansSerif (const juce::String& family);
+
     /** The family's face nearest to the style's weight ("Bold" or, for any
         other style, "Regular"). nullptr when no face of the family is listed,
         or when its file gives no line metrics.
     */
     juce::Typeface::Ptr createTypeface (const juce::String& family, const juce::String& style);
+
+    /** Lets go of the faces opened so far, so that they end with the last
+        typeface that holds them rather than outlive JUCE's leak detector at
+        exit. A face asked for afterwards opens again.
+    */
+    void closeFaces();
 
     /** For tests: reads the faces listed in the installed file from the copy
         instead, opening them again; the installed file itself as the copy

@@ -25,7 +25,13 @@ FontLookAndFeel::~FontLookAndFeel()
 
 juce::Typeface::Ptr FontLookAndFeel::getTypefaceForFont (const juce::Font& font)
 {
-    const auto families = Fonts::findInstalledFamilies (font.getTypefaceName());
+    auto families = Fonts::findInstalledFamilies (font.getTypefaceName());
+
+    // JUCE's face for a name that no font has draws nothing, Latin included:
+    // without a face for its language, a text still shows its Latin letters,
+    // and boxes for the rest.
+    if (families.isEmpty())
+        families = Fonts::findInstalledFamilies (juce::Font::getDefaultSansSerifFontName());
 
     if (families.isEmpty())
         return juce::LookAndFeel_V4::getTypefaceForFont (font);

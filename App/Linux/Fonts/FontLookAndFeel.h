@@ -10,7 +10,8 @@
     the program finds its typeface through the default look, so as the default it
     gives each typeface name of the text tables an installed stand-in that covers
     its language (Fonts), and makes the fallback typeface work (FontChain).
-    Names that no installed family stands in for get JUCE's own typeface.
+    Names that no installed family stands in for draw in the sans-serif
+    families; JUCE's own typeface only when none of those is installed either.
 */
 class FontLookAndFeel  : public juce::LookAndFeel_V4
 {

@@ -3,6 +3,7 @@
 #include "FontCollections.h"
 #include "FontScaledFace.h"
 
+#include <algorithm>
 #include <map>
 
 namespace
@@ -17,10 +18,12 @@ namespace
     // Liberation Sans has Arial's metrics, so the Latin screens keep their line
     // breaks. Each CJK language prefers a face that Debian ships for it, then
     // takes every other installed face that covers it (among them Noto Sans
-    // CJK, which fonts-noto-cjk installs for every CJK language at once), and
-    // Droid Sans Fallback, whose glyphs are the plainest, last. The Japanese
-    // face has no bold: Japanese headings draw plain. Faces without Latin
-    // letters take them from the sans-serif families through the chain.
+    // CJK, which fonts-noto-cjk installs for every CJK language at once): the
+    // sans-serif ones, Droid Sans Fallback, whose glyphs are the plainest,
+    // last of them, and then the serif, monospaced and rounded ones, which
+    // would change the look of the whole text, Latin letters included. The
+    // Japanese face has no bold: Japanese headings draw plain. Faces without
+    // Latin letters take them from the sans-serif families through the chain.
     const Substitute substitutes[] =
     {
         { "Arial",                       nullptr, { "Liberation Sans", "Arimo", "DejaVu Sans" } },
@@ -108,9 +111,12 @@ namespace
 
         if (substitute.language != nullptr)
         {
+            const auto preferred = families.size();
             families.mergeArray (FontCollections::getFamiliesCovering (substitute.language));
             families.removeString (lastCjkFamily);
-            families.add (lastCjkFamily);
+            const auto* firstNotSans = std::stable_partition (families.begin() + preferred, families.end(),
+                                                              FontCollections::isSansSerif);
+            families.insert ((int) (firstNotSans - families.begin()), lastCjkFamily);
         }
 
         return families;

@@ -6,8 +6,9 @@
 // ink and none is a missing-glyph box, and lines keep a blank pixel row between
 // them. A damaged collection gives way to the next face character by character.
 // Step 1 of the ready screen wraps in its three-line box rather than being
-// squeezed onto one, between characters but not within Latin words. The ready
-// and error screens are kept as pictures in the build folder,
+// squeezed onto one, between characters but not within Latin words. Without
+// any CJK face, the Latin text still shows. The ready and error screens are
+// kept as pictures in the build folder,
 // tests/cjk_screens/<screen>_<language>[_<faces>].png.
 #include "ScreensTestSupport.h"
 
@@ -51,6 +52,8 @@ void PrintTo(Faces faces, std::ostream* os)
 const juce::File notoCollections[] = { juce::File("/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc"),
                                        juce::File("/usr/share/fonts/opentype/noto/NotoSansCJK-Bold.ttc") };
 const char* const droidSansFallback = "Droid Sans Fallback";
+// The language table's typefaces of Chinese (simplified, traditional), Korean and Japanese.
+const char* const cjkTypefaces[] = { "Heiti SC", "Heiti TC", "AppleGothic Regular", "Hiragino Maru Gothic Pro W4" };
 
 bool isDamaged(Faces faces)
 {
@@ -90,8 +93,7 @@ juce::StringArray familiesToHide(int language, Faces faces)
         return language == korean ? juce::StringArray { "NanumGothic", "NanumBarunGothic" }
                                   : juce::StringArray { "IPAPGothic", "IPAGothic" };
 
-    const char* const typefaces[] = { "Heiti SC", "Heiti TC", "AppleGothic Regular", "Hiragino Maru Gothic Pro W4" };
-    auto hidden = Fonts::getCandidateFamilies(typefaces[language - 8]);
+    auto hidden = Fonts::getCandidateFamilies(cjkTypefaces[language - 8]);
 
     for (const auto& family : expectedFamilies(language, isDamaged(faces) ? Faces::zeroed : faces))
         hidden.removeString(family);
@@ -425,6 +427,42 @@ TEST_F(ScreenTest, CjkPunctuationStaysOnTheLineItEnds)
                         << nameOf(Screen::error, language) << " at width " << width;
                 }
             }
+        }
+    }
+}
+
+// On a machine without CJK faces, the screens still show their Latin text,
+// and CJK characters as boxes rather than as nothing.
+TEST_F(ScreenTest, WithoutCjkFacesLatinTextStillShows)
+{
+    juce::StringArray cjkFamilies;
+
+    for (const auto* typeface : cjkTypefaces)
+        cjkFamilies.mergeArray(Fonts::getCandidateFamilies(typeface));
+
+    useFamilies(cjkFamilies);
+    const juce::ScopeGuard everyFamilyBack { [] { useFamilies({}); } };
+    show(Screen::ready, korean);
+    const fonts_test::MissingGlyphDetector boxes;
+    juce::Image image(juce::Image::ARGB, screenWidth, screenHeight, true);
+    fonts_test::GlyphRecorder recorder(image);
+    juce::Graphics g(recorder);
+
+    ASSERT_TRUE(glyphText().contains("KVX-TN")) << glyphText();
+
+    for (const auto& glyph : component->getGlyphs())
+    {
+        if (glyph.isWhitespace())
+            continue;
+
+        glyph.draw(g);
+        const auto& drawn = recorder.glyphs.back();
+        const auto character = juce::String::toHexString((int) glyph.getCharacter());
+        EXPECT_TRUE(leavesInk(drawn.font, drawn.number)) << "U+" << character;
+
+        if (isLatinLetter(glyph.getCharacter()))
+        {
+            EXPECT_FALSE(boxes.isBox(*drawn.font.getTypefacePtr(), drawn.number)) << "U+" << character;
         }
     }
 }

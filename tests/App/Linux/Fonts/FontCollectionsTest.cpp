@@ -1,6 +1,7 @@
 // The CJK faces that fontconfig lists, read in place, from Debian's collections
-// too: drawn as JUCE would draw the same face, from any thread, with nothing of
-// them on the user's disk; broken files give no typeface rather than a crash.
+// too, and without fontconfig's main file: drawn as JUCE would draw the same
+// face, from any thread, with nothing of them on the user's disk; broken files
+// give no typeface rather than a crash.
 #include "FontCollectionFace.h"
 #include "FontCollections.h"
 #include "FontScaledFace.h"
@@ -88,6 +89,18 @@ TEST(FontCollections, ChineseFacesComeFromTheCollectionsInTheirStyles)
     // Latin fonts are JUCE's.
     EXPECT_FALSE(FontCollections::hasFamily("Liberation Sans"));
     EXPECT_EQ(nullptr, FontCollections::createTypeface("Liberation Sans", "Regular"));
+}
+
+// fontconfig is asked once per process: a process of its own, started anew,
+// asks it without its main file, and finds the faces in the folders that
+// fontconfig falls back on.
+TEST(FontCollectionsDeathTest, WithoutFontconfigsMainFileFacesAreStillFound)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT({
+        setenv("FONTCONFIG_FILE", "/nonexistent/fonts.conf", 1);
+        std::_Exit(FontCollections::hasFamily("Noto Sans CJK KR") ? 0 : 1);
+    }, ::testing::ExitedWithCode(0), "");
 }
 
 TEST(FontCollections, FaceDrawsAsJucesOwnFreeTypeFace)

@@ -43,10 +43,17 @@ TEST (FontsResolution, EachTableTypefaceFindsItsFamily)
                juce::String ("Liberation Sans"));
 
     // After its own faces, a CJK language takes every other installed face
-    // that covers it (Noto Sans CJK SC covers Korean), and Droid Sans Fallback last.
+    // that covers it (Noto Sans CJK SC covers Korean): the sans-serif ones,
+    // Droid Sans Fallback last of them, before the serif, monospaced (by
+    // name or as fontconfig lists them) and rounded ones.
     const auto korean = Fonts::getCandidateFamilies ("AppleGothic Regular");
+    const auto chinese = Fonts::getCandidateFamilies ("Heiti SC");
+    const auto droid = chinese.indexOf ("Droid Sans Fallback");
     EXPECT_GT (korean.indexOf ("Noto Sans CJK SC"), korean.indexOf ("Noto Sans CJK KR")) << korean.joinIntoString (", ");
-    EXPECT_EQ (korean[korean.size() - 1], juce::String ("Droid Sans Fallback"));
+    EXPECT_LT (korean.indexOf ("NanumSquare"), korean.indexOf ("NanumGothicCoding")) << korean.joinIntoString (", ");
+    EXPECT_LT (chinese.indexOf ("Noto Sans CJK TC"), droid) << chinese.joinIntoString (", ");
+    EXPECT_GT (chinese.indexOf ("Noto Serif CJK SC"), droid) << chinese.joinIntoString (", ");
+    EXPECT_GT (chinese.indexOf ("Noto Sans Mono CJK SC"), droid) << chinese.joinIntoString (", ");
 }
 
 TEST (FontsResolution, OnlyInstalledCandidatesAreTaken)
@@ -55,14 +62,6 @@ TEST (FontsResolution, OnlyInstalledCandidatesAreTaken)
     EXPECT_TRUE (Fonts::findInstalledFamilies ("Klingon Sans").isEmpty());
     EXPECT_TRUE (Fonts::findInstalledFamilies ({}).isEmpty());
     EXPECT_EQ (Fonts::findInstalledFamilies ("DejaVu Sans"), juce::StringArray ("DejaVu Sans"));
-}
-
-TEST_F (FontLookTest, NameWithoutInstalledFamilyGetsJucesOwnTypeface)
-{
-    const auto typeface = resolve (juce::Font ("Klingon Sans", 13.0f, juce::Font::plain));
-
-    ASSERT_NE (typeface, nullptr);
-    EXPECT_EQ (dynamic_cast<FontChain*> (typeface.get()), nullptr);
 }
 
 //==============================================================================
