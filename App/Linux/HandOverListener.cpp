@@ -4,7 +4,6 @@
 #include "InstanceFolder.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -96,7 +95,7 @@ void HandOverListener::run()
     {
         auto descriptors = listDescriptors();
 
-        if (poll (descriptors.data(), descriptors.size(), getPollTimeoutMs()) < 0 && errno != EINTR)
+        if (poll (descriptors.data(), descriptors.size(), getPollTimeoutMs()) < 0)
             continue;
 
         if (descriptors[1].revents != 0)
