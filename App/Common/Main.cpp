@@ -175,16 +175,10 @@ static juce::JUCEApplicationBase* createApplication()
 // front.
 static std::optional<int> findExitStatusWithoutRunning (SingleInstance& singleInstance, const Utf8Arguments& arguments)
 {
-    if (singleInstance.isAnotherInstanceRunning())
+    if (singleInstance.isAnotherInstanceRunning() && singleInstance.handOver (arguments.join()))
     {
-        // JUCE's SIGINT handler would keep Ctrl-C from ending a start that waits.
-        QuitSignals::restoreThoseAtStart();
-
-        if (singleInstance.handOver (arguments.join()))
-        {
-            std::cerr << "KVXUpdateProgram is already running; its window comes to the front." << std::endl;
-            return 0;
-        }
+        std::cerr << "KVXUpdateProgram is already running; its window comes to the front." << std::endl;
+        return 0;
     }
 
     if (singleInstance.getProblem().isEmpty())
@@ -209,6 +203,9 @@ int main (int argc, char* argv[])
     // and asks it whether the loop has been told to stop: made here, before the
     // listener and not inside JUCE's main, the manager outlives it.
     juce::ScopedJuceInitialiser_GUI messageManager;
+    // JUCE's SIGINT handler would keep Ctrl-C from ending a start that waits
+    // for another instance, or that never gets as far as its window.
+    QuitSignals::restoreThoseAtStart();
     SingleInstance singleInstance ("KVXUpdateProgram");
 
     if (const auto exitStatus = findExitStatusWithoutRunning (singleInstance, arguments))

@@ -108,6 +108,20 @@ bool HandOverConnection::isDone (TimePoint now)
     return stage == Stage::done || (isReceiving() && now >= deadline);
 }
 
+void HandOverConnection::answerQuitting (TimePoint now)
+{
+    if (isReceiving())
+        receive (now);
+
+    if (stage != Stage::awaitingAnswer)
+        return;
+
+    delivery->claimed = true;
+    const char answer = HandOverProtocol::quitting;
+    HandOverProtocol::sendAll (socket, &answer, 1);
+    stage = Stage::done;
+}
+
 bool HandOverConnection::isQuitOnItsWay()
 {
     auto* messageManager = juce::MessageManager::getInstanceWithoutCreating();

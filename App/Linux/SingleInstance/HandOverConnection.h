@@ -44,6 +44,12 @@ public:
     */
     bool isDone (TimePoint now);
 
+    /** For a listener that closes: reads what has arrived, and answers a whole
+        message that this instance is quitting, whatever the message thread
+        decided: its window is about to go.
+    */
+    void answerQuitting (TimePoint now);
+
     /** True once this instance's quit has begun: a quit signal has arrived or
         the message loop has been told to stop, though it may not have yet.
     */

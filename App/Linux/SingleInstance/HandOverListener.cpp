@@ -4,6 +4,7 @@
 #include "InstanceFolder.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -18,6 +19,21 @@ constexpr size_t maxConnections = 16;
 // A connection that awaits the message thread learns within this time that its
 // answer is known or that a quit has begun: a signal does not wake the listener.
 constexpr std::chrono::milliseconds answerPollInterval (20);
+
+// Out of descriptors, a waiting start leaves the listening socket readable
+// though none can be accepted: the listener tries again after this pause
+// rather than spin, serving the starts it holds meanwhile.
+constexpr std::chrono::milliseconds acceptingPause (100);
+
+bool isOutOfDescriptors (int error)
+{
+    return error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM;
+}
+
+int acceptWaitingConnection (int listeningSocket)
+{
+    return accept4 (listeningSocket, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+}
 }
 
 //==============================================================================
@@ -99,7 +115,7 @@ void HandOverListener::run()
             continue;
 
         if (descriptors[1].revents != 0)
-            return;
+            return answerBeforeClosing();
 
         serveConnections (descriptors);
 
@@ -108,11 +124,13 @@ void HandOverListener::run()
     }
 }
 
-// The listening socket, the wake pipe, then each connection whose message is
-// still coming in (poll passes over a negative descriptor).
+// The listening socket while a start can be accepted, the wake pipe, then each
+// connection whose message is still coming in (poll passes over a negative
+// descriptor).
 std::vector<pollfd> HandOverListener::listDescriptors() const
 {
-    std::vector<pollfd> descriptors { { listeningSocket, POLLIN, 0 }, { wakeReadEnd, POLLIN, 0 } };
+    const auto listening = isAccepting (std::chrono::steady_clock::now()) ? listeningSocket : -1;
+    std::vector<pollfd> descriptors { { listening, POLLIN, 0 }, { wakeReadEnd, POLLIN, 0 } };
 
     for (const auto& connection : connections)
         descriptors.push_back ({ connection->isReceiving() ? connection->getSocket() : -1, POLLIN, 0 });
@@ -120,13 +138,26 @@ std::vector<pollfd> HandOverListener::listDescriptors() const
     return descriptors;
 }
 
-// Until the first deadline of a connection that receives, and briefly while
-// one awaits its answer; without connections, until something happens.
+bool HandOverListener::isAccepting (HandOverConnection::TimePoint now) const
+{
+    const auto hasIncompleteMessage = [] (const auto& connection) { return connection->isReceiving(); };
+
+    return now >= acceptingPausedUntil
+        && (connections.size() < maxConnections
+            || std::any_of (connections.begin(), connections.end(), hasIncompleteMessage));
+}
+
+// Until the first deadline of a connection that receives or the end of a pause
+// in accepting, and briefly while a connection awaits its answer; else until
+// something happens.
 int HandOverListener::getPollTimeoutMs() const
 {
     using std::chrono::milliseconds;
     const auto now = std::chrono::steady_clock::now();
     auto timeout = milliseconds::max();
+
+    if (now < acceptingPausedUntil)
+        timeout = std::chrono::ceil<milliseconds> (acceptingPausedUntil - now);
 
     for (const auto& connection : connections)
         timeout = std::min (timeout, connection->isAwaitingAnswer()
@@ -149,21 +180,67 @@ void HandOverListener::serveConnections (const std::vector<pollfd>& descriptors)
                        connections.end());
 }
 
+// A start sends its message as it connects, so it is read at once: a crowd of
+// whole messages is never taken for silence.
 void HandOverListener::acceptWaitingConnections()
 {
     const auto now = std::chrono::steady_clock::now();
 
-    for (int socket; (socket = accept4 (listeningSocket, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK)) >= 0;)
+    while (makeRoom())
     {
+        const int socket = acceptWaitingConnection (listeningSocket);
+
+        if (socket < 0)
+        {
+            if (isOutOfDescriptors (errno))
+                acceptingPausedUntil = now + acceptingPause;
+
+            if (errno == ECONNABORTED || errno == EINTR)
+                continue;
+
+            return;
+        }
+
         auto connection = std::make_unique<HandOverConnection> (socket, now);
 
         // Another user's is closed at once.
-        if (connection->isDone (now))
-            continue;
+        if (connection->isReceiving())
+            connection->receive (now);
 
-        if (connections.size() == maxConnections)
-            connections.erase (connections.begin());
-
-        connections.push_back (std::move (connection));
+        if (! connection->isDone (now))
+            connections.push_back (std::move (connection));
     }
+}
+
+// Silence is what the cap guards against: the oldest connection whose message
+// is incomplete makes way. A start that has said its whole message is kept
+// until answered; when all are, later starts wait to be accepted.
+bool HandOverListener::makeRoom()
+{
+    if (connections.size() < maxConnections)
+        return true;
+
+    const auto oldestIncomplete = std::find_if (connections.begin(), connections.end(),
+                                                [] (const auto& connection) { return connection->isReceiving(); });
+
+    if (oldestIncomplete == connections.end())
+        return false;
+
+    connections.erase (oldestIncomplete);
+    return true;
+}
+
+// A start that hears nothing from a copy that quits would give up; told that it
+// quits, it waits for the lock and runs.
+void HandOverListener::answerBeforeClosing()
+{
+    const auto now = std::chrono::steady_clock::now();
+
+    for (auto& connection : connections)
+        connection->answerQuitting (now);
+
+    connections.clear();
+
+    for (int socket; (socket = acceptWaitingConnection (listeningSocket)) >= 0;)
+        HandOverConnection (socket, now).answerQuitting (now);
 }

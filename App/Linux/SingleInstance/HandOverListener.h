@@ -16,7 +16,9 @@
     Each start connects once, and the connections are served side by side,
     each within its own deadline (HandOverConnection), so that connections
     left silent hold up no start. Their number is capped: beyond it the oldest
-    is dropped. The message manager must outlive this object.
+    whose message is incomplete is dropped, and while every one held has sent
+    its whole message, later starts wait to be accepted. The message manager
+    must outlive this object.
 */
 class HandOverListener
 {
@@ -26,8 +28,9 @@ public:
     */
     explicit HandOverListener (const juce::String& socketPath);
 
-    /** Stops at once, even in the middle of hand-overs, whose starts then get
-        no answer.
+    /** Stops at once, even in the middle of hand-overs: every start that has
+        sent its whole message, held or waiting to be accepted, hears that this
+        instance is quitting.
     */
     ~HandOverListener();
 
@@ -38,9 +41,12 @@ private:
     void listen();
     void run();
     std::vector<pollfd> listDescriptors() const;
+    bool isAccepting (HandOverConnection::TimePoint now) const;
     int getPollTimeoutMs() const;
     void serveConnections (const std::vector<pollfd>& descriptors);
     void acceptWaitingConnections();
+    bool makeRoom();
+    void answerBeforeClosing();
 
     juce::String path;
     juce::String problem;
@@ -48,6 +54,7 @@ private:
     int wakeReadEnd = -1;
     int wakeWriteEnd = -1;
     std::vector<std::unique_ptr<HandOverConnection>> connections;   // the oldest first
+    HandOverConnection::TimePoint acceptingPausedUntil;
     std::thread thread;
 
     JUCE_DECLARE_NON_COPYABLE (HandOverListener)

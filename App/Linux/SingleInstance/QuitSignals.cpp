@@ -15,7 +15,8 @@ namespace
 int pipeReadEnd = -1;
 int pipeWriteEnd = -1;
 std::atomic<bool> arrived { false };
-static_assert (std::atomic<bool>::is_always_lock_free, "set in a signal handler");
+std::atomic<bool> loopRuns { false };
+static_assert (std::atomic<bool>::is_always_lock_free, "used in a signal handler");
 
 // A closed terminal hangs up on the program it started.
 constexpr int quitSignals[] = { SIGINT, SIGTERM, SIGHUP };
@@ -76,6 +77,7 @@ QuitSignals::QuitSignals()
     pipeReadEnd = ends[0];
     pipeWriteEnd = ends[1];
     juce::LinuxEventLoop::registerFdCallback (pipeReadEnd, &QuitSignals::requestQuit);
+    juce::MessageManager::callAsync ([] { loopRuns = true; });
 
     // JUCE's own SIGINT handler goes too.
     for (auto signalNumber : quitSignals)
@@ -94,9 +96,20 @@ QuitSignals::~QuitSignals()
     pipeReadEnd = pipeWriteEnd = -1;
 }
 
-void QuitSignals::handleSignal (int)
+void QuitSignals::handleSignal (int signalNumber)
 {
-    // Only async-signal-safe calls here; a full pipe already holds a request.
+    // Only async-signal-safe calls here.
+    // Until the message loop runs, nobody reads the pipe: a start held up
+    // before its window (by a display that never answers, say) ends at once,
+    // as without a handler, and its lock goes with it.
+    if (! loopRuns)
+    {
+        setHandler (signalNumber, SIG_DFL);
+        raise (signalNumber);
+        return;
+    }
+
+    // A full pipe already holds a request.
     arrived = true;
     const auto savedErrno = errno;
     const char request = 1;

@@ -9,6 +9,9 @@
     pipe that JUCE's message loop watches, so that the application shuts down
     in its usual order.
 
+    Until the message loop runs, a signal ends the process at once, as it
+    would without a handler: nothing that could serve the request runs yet.
+
     Create it on the message thread once the message manager exists (JUCE
     installs its own SIGINT handler then, which this replaces); destroying it
     restores the default actions of the signals it handled.
@@ -22,9 +25,10 @@ public:
     */
     static void noteThoseIgnoredAtStart();
 
-    /** Gives the signals back the actions they had at start, for a start that
-        waits for another instance: JUCE's SIGINT handler would keep Ctrl-C from
-        ending it, and a signal ignored at start stays ignored.
+    /** Gives the signals back the actions they had at start, once the message
+        manager exists: JUCE's SIGINT handler would keep Ctrl-C from ending a
+        start that waits for another instance, or one that has not yet made
+        its window; a signal ignored at start stays ignored.
     */
     static void restoreThoseAtStart();
 

@@ -24,7 +24,9 @@ constexpr auto answerBound = std::chrono::seconds (8);
 constexpr auto releaseBound = std::chrono::seconds (12);
 constexpr auto lockPollInterval = std::chrono::milliseconds (50);
 
-enum class Reply { unreachable, none, windowComesToFront, quitting };
+// No answer: none by the deadline, or the connection closed without one
+// (the instance dropped it, or gave up waiting for its busy window).
+enum class Reply { unreachable, none, closedUnanswered, windowComesToFront, quitting };
 
 // A connection whose connect and sends give up at the deadline.
 int connectBy (const juce::String& socketPath, HandOverProtocol::Deadline deadline)
@@ -67,7 +69,7 @@ Reply handOverAt (const juce::String& socketPath, const juce::String& text, Hand
     close (connection);
 
     if (! answered)
-        return Reply::none;
+        return Clock::now() < deadline ? Reply::closedUnanswered : Reply::none;
 
     return answer == HandOverProtocol::windowComesToFront ? Reply::windowComesToFront
          : answer == HandOverProtocol::quitting           ? Reply::quitting
@@ -136,7 +138,8 @@ bool SingleInstance::isAnotherInstanceRunning() const noexcept
 
 // Each instance that holds the lock is asked once it can be reached: while
 // one quits, another start may take the lock and run, and this start then
-// hands over to it.
+// hands over to it. One that closed the connection unanswered is alive and
+// listening, and is asked again.
 bool SingleInstance::handOver (const juce::String& commandLine)
 {
     const auto text = cutToLimit (commandLine);
@@ -150,7 +153,7 @@ bool SingleInstance::handOver (const juce::String& commandLine)
         anotherRunning = false;
         takeLock();
 
-        if (! anotherRunning || holder == askedHolder)
+        if (! anotherRunning || (holder == askedHolder && reply != Reply::closedUnanswered))
             continue;
 
         if (const auto latest = handOverAt (socketPath, text, std::min (Clock::now() + answerBound, end));

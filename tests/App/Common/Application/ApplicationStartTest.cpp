@@ -9,11 +9,13 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstddef>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -24,6 +26,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
@@ -135,6 +138,115 @@ std::string unservedDisplay()
     }
 }
 
+// Stops the process; false when it did not show as stopped within the bound.
+bool stopProcess(pid_t pid)
+{
+    kill(pid, SIGSTOP);
+
+    for (const auto end = std::chrono::steady_clock::now() + startBound; std::chrono::steady_clock::now() < end;)
+    {
+        if (statusField(pid, "State").find('T') != std::string::npos)
+            return true;
+
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+
+    return false;
+}
+
+// The processor time that the process has used, in clock ticks.
+long long processorTicksOf(pid_t pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    const std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    // The fields after the command's name, which ends with the last ')':
+    // state is the first, user and system time the 12th and 13th.
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string field;
+    long long ticks = 0;
+
+    for (int i = 1; i <= 13 && fields >> field; ++i)
+        if (i >= 12)
+            ticks += std::stoll(field);
+
+    return ticks;
+}
+
+// A connection that has sent a start's whole message, without arguments.
+int connectWholeStart(const std::filesystem::path& socketPath)
+{
+    const int start = connectTo(socketPath);
+    const HandOverProtocol::Header header { HandOverProtocol::magic, 0 };
+    return send(start, &header, sizeof(header), MSG_NOSIGNAL) == (ssize_t) sizeof(header) ? start : -1;
+}
+
+// The answer to a start's connection, which it closes; 0 when there was none.
+char answerTo(int start)
+{
+    char answer = 0;
+    recv(start, &answer, 1, 0);
+    close(start);
+    return answer;
+}
+
+// An X server that accepts connections on display ":N" and never answers, as
+// a hung or stopped one does: Xlib reaches it through the abstract socket.
+class SilentXServer
+{
+public:
+    explicit SilentXServer(const std::string& displayName)
+    {
+        const std::string socketName = "/tmp/.X11-unix/X" + displayName.substr(1);
+        sockaddr_un address {};
+        address.sun_family = AF_UNIX;
+        socketName.copy(address.sun_path + 1, sizeof(address.sun_path) - 2);
+        const auto size = socklen_t(offsetof(sockaddr_un, sun_path) + 1 + socketName.size());
+        listening = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+
+        if (bind(listening, reinterpret_cast<const sockaddr*>(&address), size) != 0 || listen(listening, 4) != 0)
+            close(std::exchange(listening, -1));
+    }
+
+    ~SilentXServer()
+    {
+        for (int descriptor : { client, listening })
+            if (descriptor >= 0)
+                close(descriptor);
+    }
+
+    SilentXServer(const SilentXServer&) = delete;
+    SilentXServer& operator=(const SilentXServer&) = delete;
+
+    // Waits for a client to connect; false when none did within the bound.
+    bool acceptClient()
+    {
+        pollfd waiting { listening, POLLIN, 0 };
+        const int bound = (int) std::chrono::duration_cast<std::chrono::milliseconds>(startBound).count();
+        client = listening >= 0 && poll(&waiting, 1, bound) == 1 ? accept4(listening, nullptr, nullptr, SOCK_CLOEXEC) : -1;
+        return client >= 0;
+    }
+
+private:
+    int listening = -1;
+    int client = -1;
+};
+
+// The lowest descriptor number that the process has free: with its limit
+// there, it can open none.
+long lowestFreeDescriptorOf(pid_t pid)
+{
+    std::vector<long> open;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd"))
+        open.push_back(std::stol(entry.path().filename().string()));
+    std::sort(open.begin(), open.end());
+
+    long lowest = 0;
+    for (size_t i = 0; i < open.size() && open[i] == lowest; ++i)
+        ++lowest;
+
+    return lowest;
+}
+
 // The number of descriptors the process has open.
 long descriptorsOf(pid_t pid)
 {
@@ -203,6 +315,12 @@ public:
     }
 
     void answerLatest(char answer) { send(connections.back(), &answer, 1, MSG_NOSIGNAL); }
+
+    void dropLatest()
+    {
+        close(connections.back());
+        connections.pop_back();
+    }
 
     // As a copy that has ended: its starts unanswered, its lock and socket gone.
     void end()
@@ -493,9 +611,7 @@ TEST_F(ApplicationUnderXvfb, AQuitThatHasBegunWinsOverALaterStart)
     const pid_t app = startApplication();
     ASSERT_TRUE(waitForWindow(app));
 
-    kill(app, SIGSTOP);
-    while (statusField(app, "State").find('T') == std::string::npos)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(stopProcess(app));
     kill(app, SIGTERM);
     const int start = connectTo(sessionFolder / "KVXUpdateProgram.socket");
     const HandOverProtocol::Header header { HandOverProtocol::magic, 0 };
@@ -509,6 +625,24 @@ TEST_F(ApplicationUnderXvfb, AQuitThatHasBegunWinsOverALaterStart)
     EXPECT_EQ(0, waitForExit(app));
     forget(app);
     EXPECT_TRUE(applicationWindows().empty());
+}
+
+// A start held up before its window, here by an X server that never answers,
+// ends at once on a quit signal, and leaves nothing that holds up the next.
+TEST_F(ApplicationUnderXvfb, AStartHeldUpBeforeItsWindowEndsOnAQuitSignal)
+{
+    const auto display = unservedDisplay();
+    SilentXServer silentServer(display);
+    const pid_t held = startApplication(sessionFolder, { "DISPLAY=" + display });
+    ASSERT_TRUE(silentServer.acceptClient());
+
+    kill(held, SIGTERM);
+    EXPECT_EQ(128 + SIGTERM, waitForExit(held));
+    forget(held);
+
+    const pid_t next = startApplication();
+    ASSERT_TRUE(waitForWindow(next));
+    EXPECT_EQ(0, quitWith(next, SIGTERM));
 }
 
 // Two starts that wait for a quitting copy: once it has gone, one of them runs
@@ -540,23 +674,57 @@ TEST_F(ApplicationUnderXvfb, TwoStartsDuringAQuitEndWithOneWindow)
 }
 
 // Connections left open and silent, more of them than the copy keeps, hold up
-// no start, nor make the copy hold a descriptor for each.
-TEST_F(ApplicationUnderXvfb, HeldConnectionsHoldUpNoStart)
+// no start, nor make the copy hold a descriptor for each. Short of descriptors,
+// the copy neither spins on the starts it cannot accept nor forgets them.
+TEST_F(ApplicationUnderXvfb, HeldConnectionsAndWantOfDescriptorsHoldUpNoStart)
 {
     const pid_t app = startApplication();
     ASSERT_TRUE(waitForWindow(app));
+    const auto socketPath = sessionFolder / "KVXUpdateProgram.socket";
     const long descriptorsBefore = descriptorsOf(app);
 
     std::vector<int> silent;
     for (int i = 0; i < 64; ++i)
-        silent.push_back(connectTo(sessionFolder / "KVXUpdateProgram.socket"));
+        silent.push_back(connectTo(socketPath));
     const auto [status, errors] = startToEnd();
 
     EXPECT_EQ(0, status) << errors;
     EXPECT_LT(descriptorsOf(app) - descriptorsBefore, 32);
     for (int connection : silent)
         close(connection);
+
+    rlimit limits {};
+    ASSERT_EQ(0, prlimit(app, RLIMIT_NOFILE, nullptr, &limits));
+    const rlimit tight { (rlim_t) lowestFreeDescriptorOf(app), limits.rlim_max };
+    ASSERT_EQ(0, prlimit(app, RLIMIT_NOFILE, &tight, nullptr));
+    std::vector<int> waiting;
+    for (int i = 0; i < 40; ++i)
+        waiting.push_back(connectWholeStart(socketPath));
+    const long long ticksBefore = processorTicksOf(app);
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    EXPECT_LT(processorTicksOf(app) - ticksBefore, sysconf(_SC_CLK_TCK) / 4) << "clock ticks used in 1 s";
+    ASSERT_EQ(0, prlimit(app, RLIMIT_NOFILE, &limits, nullptr));
+    for (int start : waiting)
+        EXPECT_EQ(HandOverProtocol::windowComesToFront, answerTo(start));
+
     EXPECT_EQ(0, quitWith(app, SIGTERM));
+}
+
+// A copy that closes a start's connection unanswered (one of a crowd, or one
+// whose window stayed busy) is alive and listening: the start asks again.
+TEST_F(ApplicationUnderXvfb, AStartThatTheCopyDroppedAsksAgain)
+{
+    StandInCopy copy(sessionFolder);
+    ASSERT_TRUE(copy.isReady());
+
+    const pid_t start = startApplication();
+    ASSERT_TRUE(copy.acceptStart());
+    copy.dropLatest();
+    ASSERT_TRUE(copy.acceptStart());
+    copy.answerLatest(HandOverProtocol::windowComesToFront);
+
+    EXPECT_EQ(0, waitForExit(start));
+    forget(start);
 }
 
 // Ctrl-C ends a start that waits for a copy that does not answer, unless the
@@ -639,6 +807,25 @@ TEST_F(ApplicationUnderXvfb, EveryLaterStartBringsTheWindowForward)
     EXPECT_EQ(8, frontRequests.takeCountFor(window));
     EXPECT_TRUE(closedWithoutAnswer(silent));
     close(silent);
+
+    // More whole starts than the copy holds at once, all waiting for a copy
+    // that was stopped: each is answered.
+    ASSERT_TRUE(stopProcess(first));
+    std::vector<int> wholeStarts;
+    for (int i = 0; i < 20; ++i)
+        wholeStarts.push_back(connectWholeStart(socketPath));
+    kill(first, SIGCONT);
+    for (int start : wholeStarts)
+        EXPECT_EQ(HandOverProtocol::windowComesToFront, answerTo(start));
+    EXPECT_EQ(20, frontRequests.takeCountFor(window));
+
+    // Well within the copy's bound for a busy window: an idle copy answers
+    // as soon as its window has come forward.
+    const auto asked = std::chrono::steady_clock::now();
+    EXPECT_EQ(HandOverProtocol::windowComesToFront, answerTo(connectWholeStart(socketPath)));
+    const auto answeredAfter = std::chrono::steady_clock::now() - asked;
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(answeredAfter).count(), 2000) << "ms";
+    EXPECT_EQ(1, frontRequests.takeCountFor(window));
 
     const auto [lastStatus, lastErrors] = startToEnd();
     EXPECT_EQ(0, lastStatus) << lastErrors;
