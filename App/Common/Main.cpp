@@ -12,6 +12,7 @@
  #include "RunLoopBridge.h"
  #include "SingleInstance.h"
  #include "Utf8Arguments.h"
+ #include "Utf8Environment.h"
 #endif
 
 #include <cstdlib>
@@ -187,7 +188,7 @@ static std::optional<int> findExitStatusWithoutRunning (SingleInstance& singleIn
         }
     }
 
-    if (singleInstance.getProblem().isEmpty())
+    if (singleInstance.getProblem().empty())
         return {};
 
     std::cerr << "KVXUpdateProgram cannot start: " << singleInstance.getProblem() << "." << std::endl;
@@ -204,6 +205,7 @@ int main (int argc, char* argv[])
    #if JUCE_LINUX
     QuitSignals::noteThoseIgnoredAtStart();
     Utf8Arguments arguments (argc, argv);
+    Utf8Environment::dropValuesJuceCannotDecode (std::cerr);
 
     // The hand-over listener posts to the message manager from its own thread
     // and asks it whether the loop has been told to stop: made here, before the
