@@ -12,6 +12,7 @@
  #include "RunLoopBridge.h"
  #include "SingleInstance.h"
  #include "Utf8Arguments.h"
+ #include "Utf8Environment.h"
 #endif
 
 #include <cstdlib>
@@ -181,7 +182,7 @@ static std::optional<int> findExitStatusWithoutRunning (SingleInstance& singleIn
         return 0;
     }
 
-    if (singleInstance.getProblem().isEmpty())
+    if (singleInstance.getProblem().empty())
         return {};
 
     std::cerr << "KVXUpdateProgram cannot start: " << singleInstance.getProblem() << "." << std::endl;
@@ -198,6 +199,7 @@ int main (int argc, char* argv[])
    #if JUCE_LINUX
     QuitSignals::noteThoseIgnoredAtStart();
     Utf8Arguments arguments (argc, argv);
+    Utf8Environment::dropValuesJuceCannotDecode (std::cerr);
 
     // The hand-over listener posts to the message manager from its own thread
     // and asks it whether the loop has been told to stop: made here, before the

@@ -7,8 +7,11 @@
 #include <unistd.h>
 
 #include <array>
+#include <climits>
 #include <cstring>
+#include <string>
 #include <utility>
+#include <vector>
 
 namespace
 {
@@ -54,19 +57,22 @@ constexpr int finishPauseMs = 100;
 using Report = std::array<juce::uint8, reportSize>;
 
 //==============================================================================
-juce::File getExecutableFile()
+/** The folder of the real executable, links resolved, however the program was
+    started: the name it was started by may be a link in another folder, and its
+    resources lie beside the real one. Bytes as the system gives them, kept so
+    up to the open: a folder's name need not be UTF-8, and JUCE cannot decode
+    every other name. With its trailing slash; empty when unknown.
+*/
+std::string getExecutableFolder()
 {
-    // The real executable, links resolved, however the program was started: the
-    // name it was started by may be a link in another folder, and its resources
-    // lie beside the real one.
-    return juce::File ("/proc/self/exe").getLinkedTarget();
-}
+    std::vector<char> path (PATH_MAX);
+    const auto length = ::readlink ("/proc/self/exe", path.data(), path.size());
 
-juce::File getSpecialLocation (juce::File::SpecialLocationType type)
-{
-    jassert (type == juce::File::currentExecutableFile);
-    juce::ignoreUnused (type);
-    return getExecutableFile();
+    if (length <= 0 || (size_t) length == path.size())
+        return {};
+
+    const std::string executable (path.data(), (size_t) length);
+    return executable.substr (0, executable.rfind ('/') + 1);
 }
 
 /** A regular file open for reading, closed when it goes. */
@@ -86,13 +92,17 @@ struct RegularFile
 */
 std::unique_ptr<RegularFile> openUpdateFile (const juce::String& name)
 {
-    const auto executable = getSpecialLocation (juce::File::currentExecutableFile);
-    const auto path = executable.getParentDirectory().getChildFile (name).getFullPathName();
+    const auto folder = getExecutableFolder();
+
+    if (folder.empty())
+        return nullptr;
+
+    const auto path = folder + name.toStdString();
 
     // Opened without blocking and kept only when regular: a FIFO of that name
     // would hold a blocking open until some writer came, before any window and
     // deaf to a quit, and a device need not end.
-    const int fd = ::open (path.toRawUTF8(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::open (path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
 
     if (fd < 0)
         return nullptr;

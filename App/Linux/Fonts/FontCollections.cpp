@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <limits>
 #include <map>
 #include <utility>
 #include <vector>
@@ -50,11 +51,18 @@ namespace
         return directory;
     }
 
+    // Empty for a value that is not UTF-8, which JUCE would decode past its
+    // buffer: a font file's name is whatever its folder holds.
     juce::String getString (FcPattern* pattern, const char* object, int n = 0)
     {
         FcChar8* value = nullptr;
-        return FcPatternGetString (pattern, object, n, &value) == FcResultMatch
-                 ? juce::String::fromUTF8 (reinterpret_cast<const char*> (value)) : juce::String();
+
+        if (FcPatternGetString (pattern, object, n, &value) != FcResultMatch)
+            return {};
+
+        const auto* text = reinterpret_cast<const char*> (value);
+        return juce::CharPointer_UTF8::isValidString (text, std::numeric_limits<int>::max())
+                 ? juce::String::fromUTF8 (text) : juce::String();
     }
 
     // fontconfig lists first the family's name in the user's language ("IPA

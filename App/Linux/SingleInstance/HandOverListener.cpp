@@ -37,12 +37,12 @@ int acceptWaitingConnection (int listeningSocket)
 }
 
 //==============================================================================
-HandOverListener::HandOverListener (const juce::String& socketPath)
+HandOverListener::HandOverListener (const std::string& socketPath)
     : path (socketPath)
 {
     listen();
 
-    if (problem.isEmpty())
+    if (problem.empty())
         thread = std::thread ([this] { run(); });
 }
 
@@ -53,7 +53,7 @@ HandOverListener::~HandOverListener()
         const char wake = 1;
         [[maybe_unused]] const auto written = write (wakeWriteEnd, &wake, 1);
         thread.join();
-        unlink (path.toRawUTF8());
+        unlink (path.c_str());
     }
 
     for (int descriptor : { listeningSocket, wakeReadEnd, wakeWriteEnd })
@@ -61,7 +61,7 @@ HandOverListener::~HandOverListener()
             close (descriptor);
 }
 
-const juce::String& HandOverListener::getProblem() const noexcept
+const std::string& HandOverListener::getProblem() const noexcept
 {
     return problem;
 }
@@ -74,7 +74,7 @@ void HandOverListener::listen()
 {
     sockaddr_un address;
 
-    if (! HandOverProtocol::makeAddress (path.toRawUTF8(), address))
+    if (! HandOverProtocol::makeAddress (path.c_str(), address))
     {
         problem = "the socket path " + path + " is too long; set TMPDIR to a shorter folder of your own";
         return;

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <poll.h>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -24,9 +25,10 @@ class HandOverListener
 {
 public:
     /** Listens at socketPath, replacing what a killed instance left there;
-        getProblem says why when it cannot.
+        getProblem says why when it cannot. The path is bytes: a folder's name
+        need not be UTF-8.
     */
-    explicit HandOverListener (const juce::String& socketPath);
+    explicit HandOverListener (const std::string& socketPath);
 
     /** Stops at once, even in the middle of hand-overs: every start that has
         sent its whole message, held or waiting to be accepted, hears that this
@@ -35,7 +37,7 @@ public:
     ~HandOverListener();
 
     /** Why this instance cannot listen, naming the socket; empty when it listens. */
-    const juce::String& getProblem() const noexcept;
+    const std::string& getProblem() const noexcept;
 
 private:
     void listen();
@@ -48,8 +50,8 @@ private:
     bool makeRoom();
     void answerBeforeClosing();
 
-    juce::String path;
-    juce::String problem;
+    std::string path;
+    std::string problem;
     int listeningSocket = -1;
     int wakeReadEnd = -1;
     int wakeWriteEnd = -1;

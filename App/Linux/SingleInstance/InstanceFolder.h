@@ -2,6 +2,8 @@
 
 #include <juce_core/juce_core.h>
 
+#include <string>
+
 //==============================================================================
 /**
     Linux only: the folder where the user's one instance keeps its lock and its
@@ -19,14 +21,18 @@
     KVX_RUNTIME_ROOT, when set, replaces /run/user: a test or a benchmark that
     starts the program gives it a root of its own, so that it meets neither the
     user's running copy nor the copies of tests that run beside it.
+
+    Paths are kept as the bytes the environment gives, end to end: a folder's
+    name need not be UTF-8, and JUCE cannot decode every other name.
 */
 namespace InstanceFolder
 {
     struct Choice
     {
-        juce::File folder;
+        /** Absolute, without a trailing slash. */
+        std::string folder;
         /** Why the folder may not be used, naming it; empty when it may. */
-        juce::String fault;
+        std::string fault;
     };
 
     Choice choose (const juce::String& applicationName);
@@ -34,5 +40,5 @@ namespace InstanceFolder
     /** "<failure> <path>: <the reason errno gives>", for a call on a path of the
         folder that has just failed.
     */
-    juce::String describeFailure (const char* failure, const juce::String& path);
+    std::string describeFailure (const char* failure, const std::string& path);
 }

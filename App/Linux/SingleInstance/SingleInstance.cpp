@@ -29,11 +29,11 @@ constexpr auto lockPollInterval = std::chrono::milliseconds (50);
 enum class Reply { unreachable, none, closedUnanswered, windowComesToFront, quitting };
 
 // A connection whose connect and sends give up at the deadline.
-int connectBy (const juce::String& socketPath, HandOverProtocol::Deadline deadline)
+int connectBy (const std::string& socketPath, HandOverProtocol::Deadline deadline)
 {
     sockaddr_un address;
 
-    if (! HandOverProtocol::makeAddress (socketPath.toRawUTF8(), address))
+    if (! HandOverProtocol::makeAddress (socketPath.c_str(), address))
         return -1;
 
     const int connection = socket (AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -53,7 +53,7 @@ int connectBy (const juce::String& socketPath, HandOverProtocol::Deadline deadli
     return -1;
 }
 
-Reply handOverAt (const juce::String& socketPath, const juce::String& text, HandOverProtocol::Deadline deadline)
+Reply handOverAt (const std::string& socketPath, const juce::String& text, HandOverProtocol::Deadline deadline)
 {
     const int connection = connectBy (socketPath, deadline);
 
@@ -112,11 +112,11 @@ SingleInstance::SingleInstance (const juce::String& applicationName)
 {
     const auto choice = InstanceFolder::choose (applicationName);
     folder = choice.folder;
-    lockPath = folder.getChildFile (applicationName + ".lock").getFullPathName();
-    socketPath = folder.getChildFile (applicationName + ".socket").getFullPathName();
+    lockPath = folder + "/" + applicationName.toStdString() + ".lock";
+    socketPath = folder + "/" + applicationName.toStdString() + ".socket";
     problem = choice.fault;
 
-    if (problem.isEmpty())
+    if (problem.empty())
         takeLock();
 }
 
@@ -165,14 +165,14 @@ bool SingleInstance::handOver (const juce::String& commandLine)
     }
 
     if (anotherRunning && reply != Reply::windowComesToFront)
-        problem = "the copy that holds the lock in " + folder.getFullPathName()
+        problem = "the copy that holds the lock in " + folder
                 + (reply == Reply::quitting ? " is quitting but" : " did not answer (it may be busy or stopped) and")
-                + " did not end within " + juce::String (releaseBound.count()) + " s";
+                + " did not end within " + std::to_string (releaseBound.count()) + " s";
 
     return reply == Reply::windowComesToFront;
 }
 
-const juce::String& SingleInstance::getProblem() const noexcept
+const std::string& SingleInstance::getProblem() const noexcept
 {
     return problem;
 }
@@ -182,7 +182,7 @@ const juce::String& SingleInstance::getProblem() const noexcept
 // unknown whether one runs, and a process that cannot tell must not run.
 void SingleInstance::takeLock()
 {
-    const int descriptor = open (lockPath.toRawUTF8(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    const int descriptor = open (lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR);
 
     struct flock wholeFile {};
     wholeFile.l_type = F_WRLCK;

@@ -3,6 +3,7 @@
 #include "HandOverListener.h"
 
 #include <memory>
+#include <string>
 #include <sys/types.h>
 
 //==============================================================================
@@ -45,18 +46,19 @@ public:
     bool handOver (const juce::String& commandLine);
 
     /** Why this process may neither run nor hand over to another, naming the
-        folder; empty when it holds the lock or another instance does.
+        folder by its bytes; empty when it holds the lock or another instance does.
     */
-    const juce::String& getProblem() const noexcept;
+    const std::string& getProblem() const noexcept;
 
 private:
     void takeLock();
     void listen();
 
-    juce::File folder;
-    juce::String lockPath;
-    juce::String socketPath;
-    juce::String problem;
+    // Bytes, as InstanceFolder chose them.
+    std::string folder;
+    std::string lockPath;
+    std::string socketPath;
+    std::string problem;
     int lockDescriptor = -1;
     bool anotherRunning = false;
     pid_t holder = 0;   // the other process that holds the lock, 0 when unknown

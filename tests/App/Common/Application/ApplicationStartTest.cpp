@@ -901,6 +901,50 @@ TEST_F(ApplicationUnderXvfb, AStartThatCannotHandOverSaysWhyAndFails)
     std::filesystem::remove_all(temporaryFolder);
 }
 
+// Names and values that are not UTF-8, as the environment may hold them: the
+// copy runs in a lock folder so named, without the values that only JUCE would
+// read (saying so), a later start hands over to it, and it quits cleanly.
+TEST_F(ApplicationUnderXvfb, RunsAndHandsOverWhereNamesAreNotUtf8)
+{
+    // Bytes on which JUCE writes past its buffer: the home's in a Release build
+    // too, the others' under AddressSanitizer.
+    const std::string home = "/x\xff\xfe\xc0\xe0";
+    const std::string strayContinuation = "/\x80" + std::string(16, 'A');
+    const auto parent = makeRuntimeFolder();
+    const std::filesystem::path oddRoot = parent.string() + strayContinuation;
+    const auto oddFolder = oddRoot / std::to_string(geteuid());
+    std::filesystem::create_directories(oddFolder);
+    std::filesystem::permissions(oddFolder, std::filesystem::perms::owner_all);
+    const std::vector<std::string> unreadable { "HOME=" + home, "JUCE_FONT_PATH=" + strayContinuation,
+                                                "XDG_DATA_HOME=" + strayContinuation,
+                                                "XDG_CACHE_HOME=" + strayContinuation };
+
+    // The lock folder as KVX_RUNTIME_ROOT, XDG_RUNTIME_DIR or TMPDIR names it.
+    const auto privateFolder = oddFolder / ("KVXUpdateProgram-" + std::to_string(geteuid()));
+    const std::tuple<std::filesystem::path, std::string, std::filesystem::path> runtimeFoldersMoreAndLockFolders[] = {
+        { "", "KVX_RUNTIME_ROOT=" + oddRoot.string(), oddFolder }, { oddFolder, "", oddFolder },
+        { "", "TMPDIR=" + oddFolder.string(), privateFolder } };
+
+    for (const auto& [runtimeFolder, more, lockFolder] : runtimeFoldersMoreAndLockFolders)
+    {
+        auto environment = unreadable;
+        if (! more.empty())
+            environment.push_back(more);
+        const auto errorFile = parent / "errors.txt";
+        const pid_t first = startApplication(runtimeFolder, environment, errorFile);
+        ASSERT_TRUE(waitForWindow(first)) << more << ": " << readFile(errorFile);
+        EXPECT_EQ(first, lockHolderIn(lockFolder)) << more;
+
+        const auto [status, errors] = startToEnd(environment, {}, runtimeFolder);
+        EXPECT_EQ(0, status) << more << ": " << errors;
+        EXPECT_NE(std::string::npos, errors.find("already running")) << more << ": " << errors;
+        EXPECT_EQ(0, quitWith(first, SIGTERM)) << more;
+        EXPECT_NE(std::string::npos, readFile(errorFile).find("home folder \"" + home + "\"")) << readFile(errorFile);
+    }
+
+    std::filesystem::remove_all(parent);
+}
+
 // Started through nohup or as a script's background job, it keeps ignoring the
 // hang-up of its closed terminal and the terminal's interrupt, and still quits
 // on the platform's quit request.

@@ -47,6 +47,13 @@ std::filesystem::path linkTo(const std::filesystem::path& folder)
     return folder / "link" / executableName;
 }
 
+// The real executable's folder is named in Latin-1, as an archive may unpack
+// it: the program must find its update file whatever bytes the name holds.
+std::filesystem::path executableFolderIn(const std::filesystem::path& folder)
+{
+    return folder / "jos\xe9" "-x\xf0";
+}
+
 std::vector<std::string> applicationEnvironment(const XvfbServer& x, const std::filesystem::path& folder)
 {
     // Under AddressSanitizer: the X libraries that JUCE loads and unloads leave
@@ -78,12 +85,13 @@ ApplicationSession::ApplicationSession(const XvfbServer& xServer, const HidrawTe
     if (folder.empty())
         return;
 
-    const auto executable = folder / executableName;
+    std::filesystem::create_directory(executableFolderIn(folder));
+    const auto executable = executableFolderIn(folder) / executableName;
     std::filesystem::copy_file(KVX_APPLICATION_PATH, executable);
 
     if (updateFile)
     {
-        std::ofstream file(folder / updateFileName, std::ios::binary);
+        std::ofstream file(executableFolderIn(folder) / updateFileName, std::ios::binary);
         file.write(reinterpret_cast<const char*>(updateFile->data()), static_cast<std::streamsize>(updateFile->size()));
     }
 

@@ -1,6 +1,7 @@
 // The real application as a user meets it: copied, with or without an update
-// file beside it, into a folder of its own (it looks for the file next to its
-// real executable), started through a symbolic link from a folder without one,
+// file beside it, into a folder of its own whose name is not UTF-8 (it looks for
+// the file next to its real executable), started through a symbolic link from a
+// folder without one,
 // on the testbed's emulated devices and the test's X server, in English, and
 // driven through its window.
 #pragma once

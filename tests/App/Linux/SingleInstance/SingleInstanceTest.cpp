@@ -65,8 +65,8 @@ bool answersHandOver (const std::filesystem::path& socketPath)
 // What a SingleInstance made in this process found.
 std::string describeStanding (const SingleInstance& instance)
 {
-    if (instance.getProblem().isNotEmpty())
-        return instance.getProblem().toStdString();
+    if (! instance.getProblem().empty())
+        return instance.getProblem();
 
     return instance.isAnotherInstanceRunning() ? "another runs" : "runs alone";
 }

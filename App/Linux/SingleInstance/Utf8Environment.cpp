@@ -1,0 +1,56 @@
+#include "Utf8Environment.h"
+
+#include "Utf8Text.h"
+
+#include <cstdlib>
+#include <pwd.h>
+#include <unistd.h>
+
+namespace
+{
+// Debian's home for accounts that have none; it must never exist.
+const char* const noHome = "/nonexistent";
+
+// The home JUCE would take: HOME, else the account's.
+const char* findHome()
+{
+    if (const char* home = std::getenv ("HOME"))
+        return home;
+
+    const auto* account = getpwuid (getuid());
+    return account != nullptr ? account->pw_dir : nullptr;
+}
+
+// The value is printed as it stands, so that the user can tell which it is.
+void replaceHomeUnlessUtf8 (std::ostream& messages)
+{
+    const char* home = findHome();
+
+    if (home == nullptr || Utf8Text::isValid (home))
+        return;
+
+    messages << "KVXUpdateProgram: the home folder \"" << home << "\" is not named in UTF-8;"
+             << " no preferences or fonts are read from it." << std::endl;
+    setenv ("HOME", noHome, 1);
+}
+
+void dropUnlessUtf8 (const char* name, std::ostream& messages)
+{
+    const char* value = std::getenv (name);
+
+    if (value == nullptr || Utf8Text::isValid (value))
+        return;
+
+    messages << "KVXUpdateProgram: " << name << " (\"" << value << "\") is not UTF-8, and is ignored." << std::endl;
+    unsetenv (name);
+}
+}
+
+//==============================================================================
+void Utf8Environment::dropValuesJuceCannotDecode (std::ostream& messages)
+{
+    replaceHomeUnlessUtf8 (messages);
+
+    for (const char* name : { "JUCE_FONT_PATH", "XDG_DATA_HOME", "FONTCONFIG_FILE", "XDG_CACHE_HOME" })
+        dropUnlessUtf8 (name, messages);
+}
