@@ -50,7 +50,7 @@ TEST (HandOverListener, ClosingTellsEveryWholeStartThatTheInstanceQuits)
     // Without a message loop, the window's answer never comes.
     juce::MessageManager::getInstance();
     auto listener = std::make_unique<HandOverListener> (socketPath.string());
-    ASSERT_TRUE (listener->getProblem().isEmpty()) << listener->getProblem();
+    ASSERT_TRUE (listener->getProblem().empty()) << listener->getProblem();
 
     // More starts than the listener holds at once.
     const HandOverProtocol::Header whole { HandOverProtocol::magic, 0 };
