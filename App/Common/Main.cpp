@@ -5,6 +5,7 @@
 
 #if JUCE_LINUX
  #include "ControllerAccess.h"
+ #include "DescriptorTurns.h"
  #include "FontCollections.h"
  #include "FontLookAndFeel.h"
  #include "FontScan.h"
@@ -74,14 +75,14 @@ public:
         FontCollections::removeEarlierCopies();
         // The language table's typefaces do not exist here: every text asks
         // this look for installed fonts that cover its script. JUCE looks for
-        // fonts once and for all: made before the look connects to the display,
-        // the scan runs while JUCE waits there for the child it forks to ask
-        // about dark mode, and never while a child is being forked (FontScan).
-        // The start language's faces open while JUCE connects: the text loader
-        // chooses that language here, and the window finds the loader made.
+        // fonts once and for all, on the scan's thread while JUCE connects to
+        // the display, and the Desktop waits for it (makeDesktop). The start
+        // language's faces open first: the text loader chooses that language
+        // here, and the window finds the loader made.
         FontScan fontScan (TxtLoader::getInstance()->getFont());
-        m_fonts = FontLookAndFeel::installAsDefault();
+        makeDesktop();
         fontScan.waitUntilDone();
+        m_fonts = FontLookAndFeel::installAsDefault();
 
         if (quitsForWantOfDisplay())
             return;
@@ -126,6 +127,19 @@ public:
 
 private:
    #if JUCE_LINUX
+    // JUCE's Desktop forks a child to ask gsettings about dark mode, and closes
+    // one of its descriptors twice as it destroys it: no other thread of ours
+    // may open or close one meanwhile, nor be inside a file call at the fork.
+    // Connecting to the display needs no turn, so it comes first, beside the
+    // font scan: asking about semi-transparent windows is JUCE's one way to
+    // connect without making the Desktop.
+    static void makeDesktop()
+    {
+        juce::Desktop::canUseSemiTransparentWindows();
+        const ScopedChildProcessTurn turn;
+        juce::Desktop::getInstance();
+    }
+
     // JUCE makes a window without a display, and crashes doing it: the start
     // says so instead, and ends with status 1.
     bool quitsForWantOfDisplay()
