@@ -1,5 +1,6 @@
 #include "HandOverListener.h"
 
+#include "DescriptorTurns.h"
 #include "HandOverProtocol.h"
 #include "InstanceFolder.h"
 
@@ -113,6 +114,9 @@ void HandOverListener::run()
 
         if (poll (descriptors.data(), descriptors.size(), getPollTimeoutMs()) < 0)
             continue;
+
+        // Connections are accepted and closed in turns with JUCE's children.
+        const ScopedDescriptorTurn turn;
 
         if (descriptors[1].revents != 0)
             return answerBeforeClosing();
