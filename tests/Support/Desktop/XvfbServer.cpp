@@ -1,5 +1,7 @@
 #include "Support/Desktop/XvfbServer.h"
 
+#include "Support/ProgramStart.h"
+
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -8,7 +10,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -47,17 +48,6 @@ std::vector<std::string> environmentWithoutPreloads()
     return environment;
 }
 
-std::vector<char*> pointersTo(std::vector<std::string>& strings)
-{
-    std::vector<char*> pointers;
-
-    for (std::string& text : strings)
-        pointers.push_back(text.data());
-
-    pointers.push_back(nullptr);
-    return pointers;
-}
-
 // Starts Xvfb, which writes the number of the display it picked to the pipe.
 pid_t startServer(int& displayNumberPipe)
 {
@@ -66,22 +56,16 @@ pid_t startServer(int& displayNumberPipe)
     if (pipe(ends) != 0)
         return -1;
 
-    std::vector<std::string> arguments { "Xvfb", "-displayfd", std::to_string(ends[1]), "-screen", "0",
-                                         "1024x768x24", "-nolisten", "tcp" };
-    auto environment = environmentWithoutPreloads();
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addclose(&actions, ends[0]);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    const bool spawned = posix_spawnp(&pid, "Xvfb", &actions, nullptr, pointersTo(arguments).data(),
-                                      pointersTo(environment).data()) == 0;
-    posix_spawn_file_actions_destroy(&actions);
+    fcntl(ends[0], F_SETFD, FD_CLOEXEC);
+    ProgramStart start;
+    start.arguments = { "Xvfb", "-displayfd", std::to_string(ends[1]), "-screen", "0", "1024x768x24", "-nolisten", "tcp" };
+    start.environment = environmentWithoutPreloads();
+    start.errorFile = "/dev/null";
+    const pid_t pid = startProgram(start);
     close(ends[1]);
 
     displayNumberPipe = ends[0];
-    return spawned ? pid : -1;
+    return pid;
 }
 
 std::string readLine(int descriptor)

@@ -4,6 +4,7 @@
 // request, and keeps no font data in the user's cache folder.
 #include "HandOverProtocol.h"
 #include "Support/Desktop/XvfbServer.h"
+#include "Support/ProgramStart.h"
 
 #include <gtest/gtest.h>
 
@@ -23,48 +24,16 @@
 #include <X11/Xlib.h>
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace
 {
 
 // Bounds that only keep a broken test from hanging; nothing is timed.
 constexpr auto startBound = std::chrono::seconds(60);
-
-// With its standard error stream in errorFile, when one is named.
-pid_t spawn(const std::vector<std::string>& arguments, const std::vector<std::string>& extraEnvironment,
-            const std::string& errorFile)
-{
-    std::vector<char*> argv;
-    for (const auto& argument : arguments)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-
-    std::vector<std::string> environment(extraEnvironment);
-    for (char** entry = environ; *entry != nullptr; ++entry)
-        environment.emplace_back(*entry);
-
-    std::vector<char*> envp;
-    for (const auto& entry : environment)
-        envp.push_back(const_cast<char*>(entry.c_str()));
-    envp.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (! errorFile.empty())
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-
-    pid_t pid = -1;
-    const int failure = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    return failure == 0 ? pid : -1;
-}
 
 // The value of a field of the process's status, as written there; empty when
 // unknown.
@@ -353,7 +322,8 @@ protected:
     // copy and other tests' copies are elsewhere.
     pid_t startApplication(const std::filesystem::path& runtimeFolder = sessionFolder,
                            const std::vector<std::string>& moreEnvironment = {}, const std::string& errorFile = {},
-                           const std::vector<std::string>& arguments = {})
+                           const std::vector<std::string>& arguments = {},
+                           const std::vector<int>& ignoredSignals = {})
     {
         // Under AddressSanitizer: the X libraries that JUCE loads at run time and
         // unloads at exit leave allocations that the leak checker cannot name, so
@@ -368,12 +338,22 @@ protected:
                              "LANG=en_US.UTF-8", "LANGUAGE=en", "LC_ALL=en_US.UTF-8",
                              std::string("ASAN_OPTIONS=") + (sanitizerOptions != nullptr ? sanitizerOptions : "")
                                  + ":detect_leaks=0" });
-        std::vector<std::string> commandLine { KVX_APPLICATION_PATH };
-        commandLine.insert(commandLine.end(), arguments.begin(), arguments.end());
-        const pid_t pid = spawn(commandLine, environment, errorFile);
+        kvxtest::ProgramStart start;
+        start.arguments = { KVX_APPLICATION_PATH };
+        start.arguments.insert(start.arguments.end(), arguments.begin(), arguments.end());
+        start.environment = kvxtest::environmentWith(environment);
+        start.ignoredSignals = ignoredSignals;
+        start.errorFile = errorFile;
+        const pid_t pid = kvxtest::startProgram(start);
         if (pid > 0)
             started.push_back(pid);
         return pid;
+    }
+
+    // As started through nohup or as a script's background job.
+    pid_t startApplicationIgnoring(const std::vector<int>& signalNumbers)
+    {
+        return startApplication(sessionFolder, {}, {}, {}, signalNumbers);
     }
 
     // A start that is expected to end by itself: its exit status and what it
@@ -572,9 +552,7 @@ TEST_F(ApplicationUnderXvfb, CtrlCEndsAWaitingStartUnlessIgnoredAtItsStart)
     EXPECT_EQ(128 + SIGINT, waitForExit(interrupted));
     forget(interrupted);
 
-    const auto previousInterrupt = signal(SIGINT, SIG_IGN);
-    const pid_t ignoring = startApplication();
-    signal(SIGINT, previousInterrupt);
+    const pid_t ignoring = startApplicationIgnoring({ SIGINT });
     ASSERT_TRUE(stalled.acceptStart());
     kill(ignoring, SIGINT);
     stalled.end();
@@ -719,11 +697,7 @@ TEST_F(ApplicationUnderXvfb, AStartThatCannotHandOverSaysWhyAndFails)
 // on the platform's quit request.
 TEST_F(ApplicationUnderXvfb, StartedToIgnoreHangUpsAndInterruptsKeepsIgnoringThem)
 {
-    const auto previousHangUp = signal(SIGHUP, SIG_IGN);
-    const auto previousInterrupt = signal(SIGINT, SIG_IGN);
-    const pid_t app = startApplication();
-    signal(SIGHUP, previousHangUp);
-    signal(SIGINT, previousInterrupt);
+    const pid_t app = startApplicationIgnoring({ SIGHUP, SIGINT });
     ASSERT_TRUE(waitForWindow(app));
 
     // The window shows once the quit signals are set up.
