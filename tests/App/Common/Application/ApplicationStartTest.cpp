@@ -195,13 +195,26 @@ private:
     std::vector<int> connections;
 };
 
+// A connection of the test's own to the X server, which admits only the
+// clients with its cookie. Xlib would use an authorization it was given for
+// every later connection of the process: it forgets it once this one is made.
+Display* openDisplayOf(const kvxtest::XvfbServer& x)
+{
+    std::string name = kvxtest::XvfbServer::cookieName;
+    std::string cookie = x.cookie();
+    XSetAuthorization(name.data(), (int) name.size(), cookie.data(), (int) cookie.size());
+    Display* display = XOpenDisplay(x.display().c_str());
+    XSetAuthorization(nullptr, 0, nullptr, 0);
+    return display;
+}
+
 // The requests to bring a window to the front, as a window manager receives
 // them: JUCE sends _NET_ACTIVE_WINDOW to the root window, and no window
 // manager runs on the test's X server to take it.
 class FrontRequests
 {
 public:
-    explicit FrontRequests(const std::string& displayName) : display(XOpenDisplay(displayName.c_str()))
+    explicit FrontRequests(const kvxtest::XvfbServer& x) : display(openDisplayOf(x))
     {
         if (display == nullptr)
             return;
@@ -331,8 +344,10 @@ protected:
         // leak-checked by the component tests.
         const char* sanitizerOptions = std::getenv("ASAN_OPTIONS");
         std::vector<std::string> environment(moreEnvironment);
+        const auto clientEnvironment = x->clientEnvironment();
+        environment.insert(environment.end(), clientEnvironment.begin(), clientEnvironment.end());
         environment.insert(environment.end(),
-                           { "DISPLAY=" + x->display(), "XDG_RUNTIME_DIR=" + runtimeFolder.string(),
+                           { "XDG_RUNTIME_DIR=" + runtimeFolder.string(),
                              "XDG_CACHE_HOME=" + cacheFolder.string(),
                              "KVX_RUNTIME_ROOT=" + runtimeRoot.string(),
                              "LANG=en_US.UTF-8", "LANGUAGE=en", "LC_ALL=en_US.UTF-8",
@@ -442,6 +457,19 @@ TEST_F(ApplicationUnderXvfb, ShowsOneWindowTitledInItsLanguageAndQuitsOnSigterm)
 
     EXPECT_EQ(0, quitWith(app, SIGTERM));
     EXPECT_TRUE(applicationWindows().empty());
+}
+
+// A copy started elsewhere without DISPLAY tries ":0", which may be the test's
+// X server: without the server's cookie it shows no window there.
+TEST_F(ApplicationUnderXvfb, ACopyWithoutTheServersCookieShowsNoWindow)
+{
+    const auto otherSession = makeRuntimeFolder();
+
+    const auto [status, errors] = startToEnd({ "XAUTHORITY=" + (otherSession / "none").string() }, {}, otherSession);
+
+    EXPECT_EQ(1, status) << errors;
+    EXPECT_TRUE(applicationWindows().empty());
+    std::filesystem::remove_all(otherSession);
 }
 
 TEST_F(ApplicationUnderXvfb, QuitsCleanlyOnSigint)
@@ -570,7 +598,7 @@ TEST_F(ApplicationUnderXvfb, EveryLaterStartBringsTheWindowForward)
     const pid_t first = startApplication(sessionFolder, {}, {}, { "\x80" "AAAAAAAAAAAAAAAA" });
     const auto window = windowOf(first);
     ASSERT_FALSE(window.empty());
-    FrontRequests frontRequests(x->display());
+    FrontRequests frontRequests(*x);
     const auto socketPath = sessionFolder / "KVXUpdateProgram.socket";
 
     // As a launcher starts it: without arguments, or with a file name.
