@@ -48,6 +48,22 @@ std::string statusField(pid_t pid, const std::string& field)
     return {};
 }
 
+// True once the process has stopped; false when it did not within the bound.
+bool waitUntilStopped(pid_t pid)
+{
+    const auto end = std::chrono::steady_clock::now() + startBound;
+
+    while (statusField(pid, "State").find('T') == std::string::npos)
+    {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+
+    return true;
+}
+
 // The set of signals the process ignores; empty when unknown.
 unsigned long long ignoredSignalsOf(pid_t pid)
 {
@@ -287,6 +303,13 @@ int waitForExit(pid_t pid)
     }
 }
 
+// Ends the process unless it has ended and been waited for.
+void endIfRunning(pid_t pid)
+{
+    if (waitpid(pid, nullptr, WNOHANG) == 0 && kill(pid, SIGKILL) == 0)
+        waitpid(pid, nullptr, 0);
+}
+
 //==============================================================================
 class ApplicationUnderXvfb : public ::testing::Test
 {
@@ -325,8 +348,7 @@ protected:
     void TearDown() override
     {
         for (pid_t pid : started)
-            if (kill(pid, SIGKILL) == 0)
-                waitpid(pid, nullptr, 0);
+            endIfRunning(pid);
     }
 
     // An empty runtime folder leaves the session without one. Unless the
@@ -393,8 +415,11 @@ protected:
         return waitForWindow(pid) ? applicationWindows().front() : std::string();
     }
 
+    // One that outlived its test's bounded wait is ended here, or it would
+    // take part in every later test.
     void forget(pid_t pid)
     {
+        endIfRunning(pid);
         started.erase(std::remove(started.begin(), started.end(), pid), started.end());
     }
 
@@ -502,8 +527,7 @@ TEST_F(ApplicationUnderXvfb, AQuitThatHasBegunWinsOverALaterStart)
     ASSERT_TRUE(waitForWindow(app));
 
     kill(app, SIGSTOP);
-    while (statusField(app, "State").find('T') == std::string::npos)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(waitUntilStopped(app)) << "State:" << statusField(app, "State");
     kill(app, SIGTERM);
     const int start = connectTo(sessionFolder / "KVXUpdateProgram.socket");
     const HandOverProtocol::Header header { HandOverProtocol::magic, 0 };
