@@ -1,14 +1,17 @@
 #include "Support/Desktop/XvfbServer.h"
 
+#include "Support/ProgramStart.h"
+
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <thread>
 
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
+#include <sys/random.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,6 +26,8 @@ namespace
 // Bounds that only keep a broken server from hanging the test; nothing is timed.
 constexpr int startBoundMilliseconds = 60000;
 constexpr auto stopBound = std::chrono::seconds(10);
+
+constexpr size_t cookieSize = 16;
 
 // What the test may have preloaded stays out of the X server and its clients:
 // they are not ours to emulate devices for or to check for leaks.
@@ -47,41 +52,89 @@ std::vector<std::string> environmentWithoutPreloads()
     return environment;
 }
 
-std::vector<char*> pointersTo(std::vector<std::string>& strings)
+// Fresh random data, or empty when the system gave none.
+std::string randomCookie()
 {
-    std::vector<char*> pointers;
-
-    for (std::string& text : strings)
-        pointers.push_back(text.data());
-
-    pointers.push_back(nullptr);
-    return pointers;
+    std::string cookie(cookieSize, '\0');
+    return getrandom(cookie.data(), cookie.size(), 0) == (ssize_t) cookie.size() ? cookie : std::string();
 }
 
-// Starts Xvfb, which writes the number of the display it picked to the pipe.
-pid_t startServer(int& displayNumberPipe)
+std::string withLength(const std::string& field)
+{
+    const char length[] = { (char) (field.size() >> 8), (char) (field.size() & 0xff) };
+    return std::string(length, sizeof(length)) + field;
+}
+
+// An Xauthority file's entry: family, then address, display number, name and
+// data, each after its length, all numbers big-endian. Of the entry the server
+// takes only the name and data, so one of the family that matches any address
+// and no display number serves whatever display the server picks.
+std::string authorityEntry(const std::string& cookie)
+{
+    const char familyWild[] = { '\xff', '\xff' };
+    return std::string(familyWild, sizeof(familyWild)) + withLength("") + withLength("")
+         + withLength(XvfbServer::cookieName) + withLength(cookie);
+}
+
+// The path of a new file of the user's own that holds the entry; empty when
+// none could be written.
+std::string writeAuthorityFile(const std::string& entry)
+{
+    std::string path = (std::filesystem::temp_directory_path() / "kvx-xauthority-XXXXXX").string();
+    const int file = mkstemp(path.data());
+
+    if (file < 0)
+        return {};
+
+    const bool written = write(file, entry.data(), entry.size()) == (ssize_t) entry.size();
+    close(file);
+
+    if (! written)
+        unlink(path.c_str());
+
+    return written ? path : std::string();
+}
+
+// Starts Xvfb, admitting the clients with the file's cookie, and gives the
+// pipe to which it writes the number of the display it picked.
+pid_t startServer(const std::string& authorityFile, int& displayNumberPipe)
 {
     int ends[2];
 
     if (pipe(ends) != 0)
         return -1;
 
-    std::vector<std::string> arguments { "Xvfb", "-displayfd", std::to_string(ends[1]), "-screen", "0",
-                                         "1024x768x24", "-nolisten", "tcp" };
-    auto environment = environmentWithoutPreloads();
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addclose(&actions, ends[0]);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    const bool spawned = posix_spawnp(&pid, "Xvfb", &actions, nullptr, pointersTo(arguments).data(),
-                                      pointersTo(environment).data()) == 0;
-    posix_spawn_file_actions_destroy(&actions);
+    fcntl(ends[0], F_SETFD, FD_CLOEXEC);
+    ProgramStart start;
+    start.arguments = { "Xvfb", "-displayfd", std::to_string(ends[1]), "-auth", authorityFile,
+                        "-screen", "0", "1024x768x24", "-nolisten", "tcp" };
+    start.environment = environmentWithoutPreloads();
+    start.errorFile = "/dev/null";
+    const pid_t pid = startProgram(start);
     close(ends[1]);
 
     displayNumberPipe = ends[0];
-    return spawned ? pid : -1;
+    return pid;
+}
+
+void stop(pid_t server)
+{
+    if (server <= 0 || kill(server, SIGTERM) != 0)
+        return;
+
+    const auto end = std::chrono::steady_clock::now() + stopBound;
+
+    while (waitpid(server, nullptr, WNOHANG) == 0)
+    {
+        if (std::chrono::steady_clock::now() > end)
+        {
+            kill(server, SIGKILL);
+            waitpid(server, nullptr, 0);
+            return;
+        }
+
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
 }
 
 std::string readLine(int descriptor)
@@ -141,8 +194,14 @@ XvfbServer::XvfbServer()
     if (! isInstalled("Xvfb") || ! isInstalled("xdotool") || ! isInstalled("import"))
         return;
 
+    cookieData = randomCookie();
+    authorityFile = cookieData.empty() ? std::string() : writeAuthorityFile(authorityEntry(cookieData));
+
+    if (authorityFile.empty())
+        return;
+
     int numberPipe = -1;
-    server = startServer(numberPipe);
+    server = startServer(authorityFile, numberPipe);
 
     if (numberPipe >= 0)
     {
@@ -156,27 +215,20 @@ XvfbServer::XvfbServer()
 
 XvfbServer::~XvfbServer()
 {
-    if (server <= 0 || kill(server, SIGTERM) != 0)
-        return;
+    stop(server);
 
-    const auto end = std::chrono::steady_clock::now() + stopBound;
+    if (! authorityFile.empty())
+        unlink(authorityFile.c_str());
+}
 
-    while (waitpid(server, nullptr, WNOHANG) == 0)
-    {
-        if (std::chrono::steady_clock::now() > end)
-        {
-            kill(server, SIGKILL);
-            waitpid(server, nullptr, 0);
-            return;
-        }
-
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+std::vector<std::string> XvfbServer::clientEnvironment() const
+{
+    return { "DISPLAY=" + displayName, "XAUTHORITY=" + authorityFile };
 }
 
 std::string XvfbServer::run(const std::string& commandLine) const
 {
-    return runWithoutPreloads("DISPLAY=" + displayName + " " + commandLine);
+    return runWithoutPreloads("DISPLAY=" + displayName + " XAUTHORITY='" + authorityFile + "' " + commandLine);
 }
 
 std::vector<std::string> XvfbServer::findWindows(const std::string& titlePattern) const

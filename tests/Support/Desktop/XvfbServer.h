@@ -18,18 +18,32 @@ bool isInstalled(const std::string& program);
 // returns its standard output.
 std::string runWithoutPreloads(const std::string& commandLine);
 
+// The server admits only the clients that have its cookie, which no program
+// started elsewhere has: one started without DISPLAY on a machine where this
+// server got ":0" (where JUCE and Xlib look then) cannot put its windows
+// among the test's.
 class XvfbServer
 {
 public:
     // Starts Xvfb on a display that it picks itself. display() is empty when
     // Xvfb, xdotool or import is missing or the server did not come up.
     XvfbServer();
+    // Stops the server and removes its cookie's file.
     ~XvfbServer();
     XvfbServer(const XvfbServer&) = delete;
     XvfbServer& operator=(const XvfbServer&) = delete;
 
     // ":N", the value of DISPLAY for the server's clients.
     const std::string& display() const { return displayName; }
+
+    // DISPLAY and XAUTHORITY, "NAME=value", for a program that is to be a
+    // client of this server.
+    std::vector<std::string> clientEnvironment() const;
+
+    // The authorization, of this name, that the server admits: for a client
+    // in the test's own process (XSetAuthorization).
+    static constexpr const char* cookieName = "MIT-MAGIC-COOKIE-1";
+    const std::string& cookie() const { return cookieData; }
 
     // Runs an X client's command line on this display, as runWithoutPreloads does.
     std::string run(const std::string& commandLine) const;
@@ -50,6 +64,8 @@ public:
 private:
     pid_t server = -1;
     std::string displayName;
+    std::string cookieData;
+    std::string authorityFile;
 };
 
 } // namespace kvxtest

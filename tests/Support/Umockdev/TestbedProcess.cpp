@@ -1,5 +1,7 @@
 #include "Support/Umockdev/TestbedProcess.h"
 
+#include "Support/ProgramStart.h"
+
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -7,11 +9,8 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace kvxtest
 {
@@ -24,41 +23,6 @@ constexpr int silenceBoundMilliseconds = 60000;
 constexpr auto exitBound = std::chrono::seconds(60);
 
 constexpr const char* preloadLibrary = "libumockdev-preload.so.0";
-
-std::string nameOf(const std::string& entry)
-{
-    return entry.substr(0, entry.find('='));
-}
-
-// This process's environment with the given entries replacing those of the same name.
-std::vector<std::string> environmentWith(const std::vector<std::string>& entries)
-{
-    std::vector<std::string> environment(entries);
-
-    for (char** entry = environ; *entry != nullptr; ++entry)
-    {
-        bool replaced = false;
-
-        for (const std::string& own : entries)
-            replaced = replaced || nameOf(own) == nameOf(*entry);
-
-        if (! replaced)
-            environment.emplace_back(*entry);
-    }
-
-    return environment;
-}
-
-std::vector<char*> pointersTo(const std::vector<std::string>& strings)
-{
-    std::vector<char*> pointers;
-
-    for (const std::string& text : strings)
-        pointers.push_back(const_cast<char*>(text.c_str()));
-
-    pointers.push_back(nullptr);
-    return pointers;
-}
 
 } // namespace
 
@@ -81,24 +45,17 @@ TestbedProcess::TestbedProcess(const HidrawTestbed& testbed, const std::vector<s
 {
     std::vector<std::string> entries = testbedEnvironment(testbed);
     entries.insert(entries.end(), extraEnvironment.begin(), extraEnvironment.end());
-    const std::vector<std::string> environment = environmentWith(entries);
 
     int ends[2];
-    if (arguments.empty() || pipe2(ends, O_CLOEXEC) != 0)
+    if (pipe2(ends, O_CLOEXEC) != 0)
         return;
 
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
-    const bool spawned = posix_spawnp(&pid, arguments[0].c_str(), &actions, nullptr, pointersTo(arguments).data(),
-                                      pointersTo(environment).data())
-                         == 0;
-    posix_spawn_file_actions_destroy(&actions);
+    ProgramStart start;
+    start.arguments = arguments;
+    start.environment = environmentWith(entries);
+    start.standardOutput = ends[1];
+    pid = startProgram(start);
     close(ends[1]);
-
-    if (! spawned)
-        pid = -1;
-
     outputDescriptor = ends[0];
 }
 

@@ -22,7 +22,8 @@ class TestbedProcess
 public:
     // Starts arguments[0] (looked up in PATH when it holds no slash) with this
     // process's environment, the testbed's and extraEnvironment on top, its
-    // standard output on a pipe. started() tells whether that worked.
+    // standard output on a pipe, every signal at its default action.
+    // started() tells whether that worked.
     TestbedProcess(const HidrawTestbed& testbed, const std::vector<std::string>& arguments,
                    const std::vector<std::string>& extraEnvironment = {});
     // Kills the program if it still runs.

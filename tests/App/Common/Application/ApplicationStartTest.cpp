@@ -4,6 +4,7 @@
 // request, and keeps no font data in the user's cache folder.
 #include "HandOverProtocol.h"
 #include "Support/Desktop/XvfbServer.h"
+#include "Support/ProgramStart.h"
 
 #include <gtest/gtest.h>
 
@@ -25,49 +26,17 @@
 #include <X11/Xlib.h>
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-extern char** environ;
-
 namespace
 {
 
 // Bounds that only keep a broken test from hanging; nothing is timed.
 constexpr auto startBound = std::chrono::seconds(60);
-
-// With its standard error stream in errorFile, when one is named.
-pid_t spawn(const std::vector<std::string>& arguments, const std::vector<std::string>& extraEnvironment,
-            const std::string& errorFile)
-{
-    std::vector<char*> argv;
-    for (const auto& argument : arguments)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-
-    std::vector<std::string> environment(extraEnvironment);
-    for (char** entry = environ; *entry != nullptr; ++entry)
-        environment.emplace_back(*entry);
-
-    std::vector<char*> envp;
-    for (const auto& entry : environment)
-        envp.push_back(const_cast<char*>(entry.c_str()));
-    envp.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (! errorFile.empty())
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-
-    pid_t pid = -1;
-    const int failure = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    return failure == 0 ? pid : -1;
-}
 
 // The value of a field of the process's status, as written there; empty when
 // unknown.
@@ -344,13 +313,26 @@ private:
     std::vector<int> connections;
 };
 
+// A connection of the test's own to the X server, which admits only the
+// clients with its cookie. Xlib would use an authorization it was given for
+// every later connection of the process: it forgets it once this one is made.
+Display* openDisplayOf(const kvxtest::XvfbServer& x)
+{
+    std::string name = kvxtest::XvfbServer::cookieName;
+    std::string cookie = x.cookie();
+    XSetAuthorization(name.data(), (int) name.size(), cookie.data(), (int) cookie.size());
+    Display* display = XOpenDisplay(x.display().c_str());
+    XSetAuthorization(nullptr, 0, nullptr, 0);
+    return display;
+}
+
 // The requests to bring a window to the front, as a window manager receives
 // them: JUCE sends _NET_ACTIVE_WINDOW to the root window, and no window
 // manager runs on the test's X server to take it.
 class FrontRequests
 {
 public:
-    explicit FrontRequests(const std::string& displayName) : display(XOpenDisplay(displayName.c_str()))
+    explicit FrontRequests(const kvxtest::XvfbServer& x) : display(openDisplayOf(x))
     {
         if (display == nullptr)
             return;
@@ -423,6 +405,13 @@ int waitForExit(pid_t pid)
     }
 }
 
+// Ends the process unless it has ended and been waited for.
+void endIfRunning(pid_t pid)
+{
+    if (waitpid(pid, nullptr, WNOHANG) == 0 && kill(pid, SIGKILL) == 0)
+        waitpid(pid, nullptr, 0);
+}
+
 //==============================================================================
 class ApplicationUnderXvfb : public ::testing::Test
 {
@@ -461,8 +450,7 @@ protected:
     void TearDown() override
     {
         for (pid_t pid : started)
-            if (kill(pid, SIGKILL) == 0)
-                waitpid(pid, nullptr, 0);
+            endIfRunning(pid);
     }
 
     // An empty runtime folder leaves the session without one. Unless the
@@ -471,7 +459,8 @@ protected:
     // copy and other tests' copies are elsewhere.
     pid_t startApplication(const std::filesystem::path& runtimeFolder = sessionFolder,
                            const std::vector<std::string>& moreEnvironment = {}, const std::string& errorFile = {},
-                           const std::vector<std::string>& arguments = {})
+                           const std::vector<std::string>& arguments = {},
+                           const std::vector<int>& ignoredSignals = {})
     {
         // Under AddressSanitizer: the X libraries that JUCE loads at run time and
         // unloads at exit leave allocations that the leak checker cannot name, so
@@ -479,19 +468,31 @@ protected:
         // leak-checked by the component tests.
         const char* sanitizerOptions = std::getenv("ASAN_OPTIONS");
         std::vector<std::string> environment(moreEnvironment);
+        const auto clientEnvironment = x->clientEnvironment();
+        environment.insert(environment.end(), clientEnvironment.begin(), clientEnvironment.end());
         environment.insert(environment.end(),
-                           { "DISPLAY=" + x->display(), "XDG_RUNTIME_DIR=" + runtimeFolder.string(),
+                           { "XDG_RUNTIME_DIR=" + runtimeFolder.string(),
                              "XDG_CACHE_HOME=" + cacheFolder.string(),
                              "KVX_RUNTIME_ROOT=" + runtimeRoot.string(),
                              "LANG=en_US.UTF-8", "LANGUAGE=en", "LC_ALL=en_US.UTF-8",
                              std::string("ASAN_OPTIONS=") + (sanitizerOptions != nullptr ? sanitizerOptions : "")
                                  + ":detect_leaks=0" });
-        std::vector<std::string> commandLine { KVX_APPLICATION_PATH };
-        commandLine.insert(commandLine.end(), arguments.begin(), arguments.end());
-        const pid_t pid = spawn(commandLine, environment, errorFile);
+        kvxtest::ProgramStart start;
+        start.arguments = { KVX_APPLICATION_PATH };
+        start.arguments.insert(start.arguments.end(), arguments.begin(), arguments.end());
+        start.environment = kvxtest::environmentWith(environment);
+        start.ignoredSignals = ignoredSignals;
+        start.errorFile = errorFile;
+        const pid_t pid = kvxtest::startProgram(start);
         if (pid > 0)
             started.push_back(pid);
         return pid;
+    }
+
+    // As started through nohup or as a script's background job.
+    pid_t startApplicationIgnoring(const std::vector<int>& signalNumbers)
+    {
+        return startApplication(sessionFolder, {}, {}, {}, signalNumbers);
     }
 
     // A start that is expected to end by itself: its exit status and what it
@@ -516,8 +517,11 @@ protected:
         return waitForWindow(pid) ? applicationWindows().front() : std::string();
     }
 
+    // One that outlived its test's bounded wait is ended here, or it would
+    // take part in every later test.
     void forget(pid_t pid)
     {
+        endIfRunning(pid);
         started.erase(std::remove(started.begin(), started.end(), pid), started.end());
     }
 
@@ -582,6 +586,19 @@ TEST_F(ApplicationUnderXvfb, ShowsOneWindowTitledInItsLanguageAndQuitsOnSigterm)
     EXPECT_TRUE(applicationWindows().empty());
 }
 
+// A copy started elsewhere without DISPLAY tries ":0", which may be the test's
+// X server: without the server's cookie it shows no window there.
+TEST_F(ApplicationUnderXvfb, ACopyWithoutTheServersCookieShowsNoWindow)
+{
+    const auto otherSession = makeRuntimeFolder();
+
+    const auto [status, errors] = startToEnd({ "XAUTHORITY=" + (otherSession / "none").string() }, {}, otherSession);
+
+    EXPECT_EQ(1, status) << errors;
+    EXPECT_TRUE(applicationWindows().empty());
+    std::filesystem::remove_all(otherSession);
+}
+
 TEST_F(ApplicationUnderXvfb, QuitsCleanlyOnSigint)
 {
     const pid_t app = startApplication();
@@ -611,7 +628,7 @@ TEST_F(ApplicationUnderXvfb, AQuitThatHasBegunWinsOverALaterStart)
     const pid_t app = startApplication();
     ASSERT_TRUE(waitForWindow(app));
 
-    ASSERT_TRUE(stopProcess(app));
+    ASSERT_TRUE(stopProcess(app)) << "State:" << statusField(app, "State");
     kill(app, SIGTERM);
     const int start = connectTo(sessionFolder / "KVXUpdateProgram.socket");
     const HandOverProtocol::Header header { HandOverProtocol::magic, 0 };
@@ -740,9 +757,7 @@ TEST_F(ApplicationUnderXvfb, CtrlCEndsAWaitingStartUnlessIgnoredAtItsStart)
     EXPECT_EQ(128 + SIGINT, waitForExit(interrupted));
     forget(interrupted);
 
-    const auto previousInterrupt = signal(SIGINT, SIG_IGN);
-    const pid_t ignoring = startApplication();
-    signal(SIGINT, previousInterrupt);
+    const pid_t ignoring = startApplicationIgnoring({ SIGINT });
     ASSERT_TRUE(stalled.acceptStart());
     kill(ignoring, SIGINT);
     stalled.end();
@@ -760,7 +775,7 @@ TEST_F(ApplicationUnderXvfb, EveryLaterStartBringsTheWindowForward)
     const pid_t first = startApplication(sessionFolder, {}, {}, { "\x80" "AAAAAAAAAAAAAAAA" });
     const auto window = windowOf(first);
     ASSERT_FALSE(window.empty());
-    FrontRequests frontRequests(x->display());
+    FrontRequests frontRequests(*x);
     const auto socketPath = sessionFolder / "KVXUpdateProgram.socket";
 
     // As a launcher starts it: without arguments, or with a file name.
@@ -950,11 +965,7 @@ TEST_F(ApplicationUnderXvfb, RunsAndHandsOverWhereNamesAreNotUtf8)
 // on the platform's quit request.
 TEST_F(ApplicationUnderXvfb, StartedToIgnoreHangUpsAndInterruptsKeepsIgnoringThem)
 {
-    const auto previousHangUp = signal(SIGHUP, SIG_IGN);
-    const auto previousInterrupt = signal(SIGINT, SIG_IGN);
-    const pid_t app = startApplication();
-    signal(SIGHUP, previousHangUp);
-    signal(SIGINT, previousInterrupt);
+    const pid_t app = startApplicationIgnoring({ SIGHUP, SIGINT });
     ASSERT_TRUE(waitForWindow(app));
 
     // The window shows once the quit signals are set up.

@@ -64,15 +64,18 @@ std::vector<std::string> applicationEnvironment(const XvfbServer& x, const std::
     // A home, a session and a root of users' runtime folders of its own
     // (without one for this user) keep the user's preferences, the user's own
     // running copy and other tests' copies of the program out of the way.
-    return { "DISPLAY=" + x.display(),
-             "HOME=" + folder.string(),
-             "XDG_RUNTIME_DIR=" + folder.string(),
-             "KVX_RUNTIME_ROOT=" + (folder / "runtime-root").string(),
-             "XDG_CONFIG_HOME=" + (folder / "config").string(),
-             "LANG=en_US.UTF-8",
-             "LANGUAGE=en",
-             "LC_ALL=en_US.UTF-8",
-             std::string("ASAN_OPTIONS=") + (sanitizerOptions != nullptr ? sanitizerOptions : "") + ":detect_leaks=0" };
+    auto environment = x.clientEnvironment();
+    environment.insert(environment.end(),
+                       { "HOME=" + folder.string(),
+                         "XDG_RUNTIME_DIR=" + folder.string(),
+                         "KVX_RUNTIME_ROOT=" + (folder / "runtime-root").string(),
+                         "XDG_CONFIG_HOME=" + (folder / "config").string(),
+                         "LANG=en_US.UTF-8",
+                         "LANGUAGE=en",
+                         "LC_ALL=en_US.UTF-8",
+                         std::string("ASAN_OPTIONS=") + (sanitizerOptions != nullptr ? sanitizerOptions : "")
+                             + ":detect_leaks=0" });
+    return environment;
 }
 
 } // namespace

@@ -1,0 +1,38 @@
+// Starting the programs that tests run (the application, the tests' own tools,
+// Xvfb) with what the test gives them and nothing of the state the test itself
+// was started in: a suite started as a script's background job ignores SIGINT,
+// and a program that inherited that would not quit as a user's copy does.
+#pragma once
+
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace kvxtest
+{
+
+// This process's environment with the entries ("NAME=value") on top: of
+// several entries with one name, the first counts.
+std::vector<std::string> environmentWith(const std::vector<std::string>& entries);
+
+struct ProgramStart
+{
+    // arguments[0] is looked up in PATH when it holds no slash.
+    std::vector<std::string> arguments;
+    // The whole environment, "NAME=value" entries.
+    std::vector<std::string> environment;
+    // The signals it starts ignoring, as a start through nohup would; every
+    // other signal has its default action, and none is blocked.
+    std::vector<int> ignoredSignals;
+    // A descriptor of the caller's to become its standard output, or -1 for
+    // the caller's own.
+    int standardOutput = -1;
+    // A file (made or emptied) to take its standard error, or empty for the
+    // caller's own.
+    std::string errorFile;
+};
+
+// The process id, or -1 when the program could not be started.
+pid_t startProgram(const ProgramStart& start);
+
+} // namespace kvxtest
