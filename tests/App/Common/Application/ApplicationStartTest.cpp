@@ -4,6 +4,7 @@
 // request, and keeps no font data in the user's cache folder.
 #include "HandOverProtocol.h"
 #include "Support/Desktop/XvfbServer.h"
+#include "Support/SingleInstance/HandOverClient.h"
 #include "Support/ProgramStart.h"
 
 #include <gtest/gtest.h>
@@ -63,26 +64,6 @@ long memoryOf(pid_t pid, const std::string& field)
     return std::strtol(statusField(pid, field).c_str(), nullptr, 10);
 }
 
-// A connection of the test's own to the running copy's hand-over socket,
-// whose sends and answers give up after the bound.
-int connectTo(const std::filesystem::path& socketPath)
-{
-    sockaddr_un address;
-    if (! HandOverProtocol::makeAddress(socketPath.c_str(), address))
-        return -1;
-
-    const int connection = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const timeval bound { std::chrono::duration_cast<std::chrono::seconds>(startBound).count(), 0 };
-    setsockopt(connection, SOL_SOCKET, SO_SNDTIMEO, &bound, sizeof(bound));
-    setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, &bound, sizeof(bound));
-
-    if (connect(connection, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0)
-        return connection;
-
-    close(connection);
-    return -1;
-}
-
 // True when the copy closed the connection without an answer.
 bool closedWithoutAnswer(int connection)
 {
@@ -139,23 +120,6 @@ long long processorTicksOf(pid_t pid)
             ticks += std::stoll(field);
 
     return ticks;
-}
-
-// A connection that has sent a start's whole message, without arguments.
-int connectWholeStart(const std::filesystem::path& socketPath)
-{
-    const int start = connectTo(socketPath);
-    const HandOverProtocol::Header header { HandOverProtocol::magic, 0 };
-    return send(start, &header, sizeof(header), MSG_NOSIGNAL) == (ssize_t) sizeof(header) ? start : -1;
-}
-
-// The answer to a start's connection, which it closes; 0 when there was none.
-char answerTo(int start)
-{
-    char answer = 0;
-    recv(start, &answer, 1, 0);
-    close(start);
-    return answer;
 }
 
 // An X server that accepts connections on display ":N" and never answers, as
@@ -630,7 +594,7 @@ TEST_F(ApplicationUnderXvfb, AQuitThatHasBegunWinsOverALaterStart)
 
     ASSERT_TRUE(stopProcess(app)) << "State:" << statusField(app, "State");
     kill(app, SIGTERM);
-    const int start = connectTo(sessionFolder / "KVXUpdateProgram.socket");
+    const int start = kvxtest::connectToCopy(sessionFolder / "KVXUpdateProgram.socket");
     const HandOverProtocol::Header header { HandOverProtocol::magic, 0 };
     ASSERT_EQ((ssize_t) sizeof(header), send(start, &header, sizeof(header), MSG_NOSIGNAL));
     kill(app, SIGCONT);
@@ -702,7 +666,7 @@ TEST_F(ApplicationUnderXvfb, HeldConnectionsAndWantOfDescriptorsHoldUpNoStart)
 
     std::vector<int> silent;
     for (int i = 0; i < 64; ++i)
-        silent.push_back(connectTo(socketPath));
+        silent.push_back(kvxtest::connectToCopy(socketPath));
     const auto [status, errors] = startToEnd();
 
     EXPECT_EQ(0, status) << errors;
@@ -716,13 +680,13 @@ TEST_F(ApplicationUnderXvfb, HeldConnectionsAndWantOfDescriptorsHoldUpNoStart)
     ASSERT_EQ(0, prlimit(app, RLIMIT_NOFILE, &tight, nullptr));
     std::vector<int> waiting;
     for (int i = 0; i < 40; ++i)
-        waiting.push_back(connectWholeStart(socketPath));
+        waiting.push_back(kvxtest::connectWholeStart(socketPath));
     const long long ticksBefore = processorTicksOf(app);
     std::this_thread::sleep_for(std::chrono::seconds(1));
     EXPECT_LT(processorTicksOf(app) - ticksBefore, sysconf(_SC_CLK_TCK) / 4) << "clock ticks used in 1 s";
     ASSERT_EQ(0, prlimit(app, RLIMIT_NOFILE, &limits, nullptr));
     for (int start : waiting)
-        EXPECT_EQ(HandOverProtocol::windowComesToFront, answerTo(start));
+        EXPECT_EQ(HandOverProtocol::windowComesToFront, kvxtest::answerTo(start));
 
     EXPECT_EQ(0, quitWith(app, SIGTERM));
 }
@@ -788,15 +752,15 @@ TEST_F(ApplicationUnderXvfb, EveryLaterStartBringsTheWindowForward)
     EXPECT_EQ(3, frontRequests.takeCountFor(window));
     const long peakMemoryBefore = memoryOf(first, "VmHWM");
 
-    const int garbage = connectTo(socketPath);
+    const int garbage = kvxtest::connectToCopy(socketPath);
     EXPECT_EQ(16, send(garbage, "not a hand-over!", 16, MSG_NOSIGNAL));
     EXPECT_TRUE(closedWithoutAnswer(garbage));
     close(garbage);
 
-    close(connectTo(socketPath));
+    close(kvxtest::connectToCopy(socketPath));
 
     // A claim of 2 GiB, and more sent than the copy may keep.
-    const int greedy = connectTo(socketPath);
+    const int greedy = kvxtest::connectToCopy(socketPath);
     const HandOverProtocol::Header claim { HandOverProtocol::magic, 0x80000000u };
     const std::vector<char> filler(16 << 20, 'x');
     send(greedy, &claim, sizeof(claim), MSG_NOSIGNAL);
@@ -805,7 +769,7 @@ TEST_F(ApplicationUnderXvfb, EveryLaterStartBringsTheWindowForward)
     close(greedy);
 
     // Eight starts at once with long arguments, while a connection sends nothing.
-    const int silent = connectTo(socketPath);
+    const int silent = kvxtest::connectToCopy(socketPath);
     std::vector<std::pair<pid_t, std::filesystem::path>> crowd;
     for (int i = 0; i < 8; ++i)
     {
@@ -828,16 +792,16 @@ TEST_F(ApplicationUnderXvfb, EveryLaterStartBringsTheWindowForward)
     ASSERT_TRUE(stopProcess(first));
     std::vector<int> wholeStarts;
     for (int i = 0; i < 20; ++i)
-        wholeStarts.push_back(connectWholeStart(socketPath));
+        wholeStarts.push_back(kvxtest::connectWholeStart(socketPath));
     kill(first, SIGCONT);
     for (int start : wholeStarts)
-        EXPECT_EQ(HandOverProtocol::windowComesToFront, answerTo(start));
+        EXPECT_EQ(HandOverProtocol::windowComesToFront, kvxtest::answerTo(start));
     EXPECT_EQ(20, frontRequests.takeCountFor(window));
 
     // Well within the copy's bound for a busy window: an idle copy answers
     // as soon as its window has come forward.
     const auto asked = std::chrono::steady_clock::now();
-    EXPECT_EQ(HandOverProtocol::windowComesToFront, answerTo(connectWholeStart(socketPath)));
+    EXPECT_EQ(HandOverProtocol::windowComesToFront, kvxtest::answerTo(kvxtest::connectWholeStart(socketPath)));
     const auto answeredAfter = std::chrono::steady_clock::now() - asked;
     EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(answeredAfter).count(), 2000) << "ms";
     EXPECT_EQ(1, frontRequests.takeCountFor(window));

@@ -3,6 +3,7 @@
 // the message yet or not; one that has not is closed unanswered.
 #include "HandOverListener.h"
 #include "HandOverProtocol.h"
+#include "Support/SingleInstance/HandOverClient.h"
 
 #include <gtest/gtest.h>
 
@@ -10,37 +11,9 @@
 #include <vector>
 
 #include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 namespace
 {
-// A bound that only keeps a broken test from hanging; nothing is timed.
-constexpr timeval answerBound { 60, 0 };
-
-int connectTo (const std::filesystem::path& socketPath)
-{
-    sockaddr_un address;
-    const int connection = socket (AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    setsockopt (connection, SOL_SOCKET, SO_RCVTIMEO, &answerBound, sizeof (answerBound));
-
-    if (HandOverProtocol::makeAddress (socketPath.c_str(), address)
-        && connect (connection, reinterpret_cast<const sockaddr*> (&address), sizeof (address)) == 0)
-        return connection;
-
-    close (connection);
-    return -1;
-}
-
-// The answer byte, 0 when the connection closed without one, -1 on a failure.
-int answerOf (int connection)
-{
-    char answer = 0;
-    const auto received = recv (connection, &answer, 1, 0);
-    close (connection);
-    return received == 1 ? answer : (int) received;
-}
-
 TEST (HandOverListener, ClosingTellsEveryWholeStartThatTheInstanceQuits)
 {
     char pattern[] = "/tmp/kvx-listener-XXXXXX";
@@ -56,18 +29,15 @@ TEST (HandOverListener, ClosingTellsEveryWholeStartThatTheInstanceQuits)
     const HandOverProtocol::Header whole { HandOverProtocol::magic, 0 };
     std::vector<int> starts;
     for (int i = 0; i < 20; ++i)
-    {
-        starts.push_back (connectTo (socketPath));
-        ASSERT_EQ ((ssize_t) sizeof (whole), send (starts.back(), &whole, sizeof (whole), MSG_NOSIGNAL));
-    }
-    const int incomplete = connectTo (socketPath);
+        starts.push_back (kvxtest::connectWholeStart (socketPath));
+    const int incomplete = kvxtest::connectToCopy (socketPath);
     ASSERT_EQ (2, send (incomplete, &whole, 2, MSG_NOSIGNAL));
 
     listener.reset();
 
     for (int start : starts)
-        EXPECT_EQ (HandOverProtocol::quitting, answerOf (start));
-    EXPECT_EQ (0, answerOf (incomplete));
+        EXPECT_EQ (HandOverProtocol::quitting, kvxtest::answerTo (start));
+    EXPECT_EQ (0, kvxtest::answerTo (incomplete));
 
     juce::MessageManager::deleteInstance();
     juce::DeletedAtShutdown::deleteAll();

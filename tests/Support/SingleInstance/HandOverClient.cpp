@@ -1,0 +1,52 @@
+#include "Support/SingleInstance/HandOverClient.h"
+
+#include "HandOverProtocol.h"
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace kvxtest
+{
+
+int connectToCopy(const std::filesystem::path& socketPath)
+{
+    sockaddr_un address;
+    if (! HandOverProtocol::makeAddress(socketPath.c_str(), address))
+        return -1;
+
+    const int connection = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const timeval bound { 60, 0 };
+    setsockopt(connection, SOL_SOCKET, SO_SNDTIMEO, &bound, sizeof(bound));
+    setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, &bound, sizeof(bound));
+
+    if (connect(connection, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0)
+        return connection;
+
+    close(connection);
+    return -1;
+}
+
+int connectWholeStart(const std::filesystem::path& socketPath)
+{
+    const int start = connectToCopy(socketPath);
+    const HandOverProtocol::Header header { HandOverProtocol::magic, 0 };
+
+    if (start >= 0 && send(start, &header, sizeof(header), MSG_NOSIGNAL) == (ssize_t) sizeof(header))
+        return start;
+
+    if (start >= 0)
+        close(start);
+
+    return -1;
+}
+
+char answerTo(int start)
+{
+    char answer = 0;
+    recv(start, &answer, 1, 0);
+    close(start);
+    return answer;
+}
+
+} // namespace kvxtest

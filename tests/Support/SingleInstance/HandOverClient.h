@@ -1,0 +1,21 @@
+// A test's own starts at a running copy's hand-over socket, speaking as a
+// later start of the program does.
+#pragma once
+
+#include <filesystem>
+
+namespace kvxtest
+{
+
+// A connection whose sends and answers give up after a bound that only keeps a
+// broken test from hanging; -1 when nothing listens there.
+int connectToCopy(const std::filesystem::path& socketPath);
+
+// A connection that has sent a start's whole message, without arguments; -1
+// when it could not.
+int connectWholeStart(const std::filesystem::path& socketPath);
+
+// The answer to a start's connection, which it closes; 0 when there was none.
+char answerTo(int start);
+
+} // namespace kvxtest
