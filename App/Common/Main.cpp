@@ -7,6 +7,7 @@
  #include "ControllerAccess.h"
  #include "DescriptorTurns.h"
  #include "FontCollections.h"
+ #include "FontFolders.h"
  #include "FontLookAndFeel.h"
  #include "FontScan.h"
  #include "QuitSignals.h"
@@ -73,6 +74,7 @@ public:
         m_runLoopBridge = std::make_unique<RunLoopBridge>();
         m_quitSignals = std::make_unique<QuitSignals>();
         FontCollections::removeEarlierCopies();
+        FontFolders::passOverUndecodableNames (std::cerr);
         // The language table's typefaces do not exist here: every text asks
         // this look for installed fonts that cover its script. JUCE looks for
         // fonts once and for all, on the scan's thread while JUCE connects to

@@ -2,9 +2,11 @@
 
 #include "Utf8Text.h"
 
+#include <climits>
 #include <cstdlib>
 #include <pwd.h>
 #include <unistd.h>
+#include <vector>
 
 namespace
 {
@@ -34,6 +36,20 @@ void replaceHomeUnlessUtf8 (std::ostream& messages)
     setenv ("HOME", noHome, 1);
 }
 
+// JUCE decodes the working folder's name wherever it resolves a path, its font
+// scan too; the program opens nothing by a relative path.
+void workFromRootUnlessUtf8 (std::ostream& messages)
+{
+    std::vector<char> folder (PATH_MAX);
+
+    if (getcwd (folder.data(), folder.size()) == nullptr || Utf8Text::isValid (folder.data()))
+        return;
+
+    messages << "KVXUpdateProgram: the working folder \"" << folder.data() << "\" is not named in UTF-8;"
+             << " the program works from /." << std::endl;
+    [[maybe_unused]] const auto changed = chdir ("/");
+}
+
 void dropUnlessUtf8 (const char* name, std::ostream& messages)
 {
     const char* value = std::getenv (name);
@@ -50,6 +66,7 @@ void dropUnlessUtf8 (const char* name, std::ostream& messages)
 void Utf8Environment::dropValuesJuceCannotDecode (std::ostream& messages)
 {
     replaceHomeUnlessUtf8 (messages);
+    workFromRootUnlessUtf8 (messages);
 
     for (const char* name : { "JUCE_FONT_PATH", "XDG_DATA_HOME", "FONTCONFIG_FILE", "XDG_CACHE_HOME" })
         dropUnlessUtf8 (name, messages);

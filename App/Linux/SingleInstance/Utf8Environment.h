@@ -15,6 +15,7 @@
     A home that is not UTF-8 is replaced by one that does not exist, rather than
     removed: without HOME JUCE would take the account's home, which need not be
     UTF-8 either. The program then reads no preferences and no fonts from it.
+    A working folder that is not is left for the root folder.
 */
 namespace Utf8Environment
 {

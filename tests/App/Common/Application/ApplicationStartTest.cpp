@@ -921,6 +921,21 @@ TEST_F(ApplicationUnderXvfb, RunsAndHandsOverWhereNamesAreNotUtf8)
         EXPECT_NE(std::string::npos, readFile(errorFile).find("home folder \"" + home + "\"")) << readFile(errorFile);
     }
 
+    // Started from a folder so named, with such a font file in JUCE's folder.
+    const std::string longStray = "\x80" + std::string(24, 'A');
+    const auto fonts = parent / "fonts";
+    std::filesystem::create_directories(fonts / longStray);
+    std::ofstream(fonts / (longStray + ".ttf")) << "font data";
+    const auto errorFile = parent / "errors.txt";
+    const auto testsFolder = std::filesystem::current_path();
+    std::filesystem::current_path(fonts / longStray);
+    const pid_t app = startApplication(sessionFolder, { "JUCE_FONT_PATH=" + fonts.string() }, errorFile);
+    std::filesystem::current_path(testsFolder);
+    ASSERT_TRUE(waitForWindow(app)) << readFile(errorFile);
+    EXPECT_EQ(0, quitWith(app, SIGTERM));
+    EXPECT_NE(std::string::npos, readFile(errorFile).find("working folder")) << readFile(errorFile);
+    EXPECT_NE(std::string::npos, readFile(errorFile).find("font folder \"" + fonts.string() + "\"")) << readFile(errorFile);
+
     std::filesystem::remove_all(parent);
 }
 
