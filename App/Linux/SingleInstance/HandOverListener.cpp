@@ -207,7 +207,7 @@ void HandOverListener::acceptWaitingConnections()
 
         auto connection = std::make_unique<HandOverConnection> (socket, now);
 
-        // Another user's is closed at once.
+        // Another user's is done at once, unread.
         if (connection->isReceiving())
             connection->receive (now);
 
