@@ -2,10 +2,12 @@
 
 #include "HandOverProtocol.h"
 #include "QuitSignals.h"
+#include "Utf8Text.h"
 
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <string>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -75,29 +77,24 @@ HandOverConnection::TimePoint HandOverConnection::getDeadline() const noexcept
     return deadline;
 }
 
+// Everything that has arrived is read at once, so that a start whose whole
+// message is in counts as whole, at accept too.
 void HandOverConnection::receive (TimePoint now)
 {
-    const auto received = recv (socket, message.data() + receivedBytes, message.size() - receivedBytes, MSG_DONTWAIT);
-
-    if (received < 0 && (errno == EINTR || errno == EAGAIN))
-        return;
-
-    if (received <= 0)
+    while (isReceiving() && receiveSome())
     {
-        stage = Stage::done;
-        return;
+        if (receivedBytes < message.size())
+            continue;
+
+        if (stage == Stage::receivingHeader)
+            takeHeader();
+
+        if (stage == Stage::receivingText && receivedBytes == message.size())
+            takeText (now);
     }
 
-    receivedBytes += (size_t) received;
-
-    if (receivedBytes < message.size())
-        return;
-
-    if (stage == Stage::receivingHeader)
-        takeHeader();
-
-    if (stage == Stage::receivingText && receivedBytes == message.size())
-        takeText (now);
+    if (stage == Stage::awaitingAnswer && hasPeerGone())
+        giveUp();
 }
 
 bool HandOverConnection::isDone (TimePoint now)
@@ -130,6 +127,41 @@ bool HandOverConnection::isQuitOnItsWay()
 }
 
 //==============================================================================
+// False once nothing more has arrived, or the connection is done with.
+bool HandOverConnection::receiveSome()
+{
+    const auto received = recv (socket, message.data() + receivedBytes, message.size() - receivedBytes, MSG_DONTWAIT);
+
+    if (received < 0 && (errno == EINTR || errno == EAGAIN))
+        return false;
+
+    if (received <= 0)
+    {
+        stage = Stage::done;
+        return false;
+    }
+
+    receivedBytes += (size_t) received;
+    return true;
+}
+
+// A start that has gone (it gave up waiting, or was ended) has closed its end,
+// though its message may still be there to read.
+bool HandOverConnection::hasPeerGone() const
+{
+    char next;
+    const auto peeked = recv (socket, &next, 1, MSG_PEEK | MSG_DONTWAIT);
+
+    return peeked == 0 || (peeked < 0 && errno != EINTR && errno != EAGAIN);
+}
+
+// Unless the message thread has claimed the start first, its window stays.
+void HandOverConnection::giveUp()
+{
+    delivery->claimed = true;
+    stage = Stage::done;
+}
+
 // Room is made only for a length within the limit.
 void HandOverConnection::takeHeader()
 {
@@ -146,16 +178,18 @@ void HandOverConnection::takeHeader()
     stage = Stage::receivingText;
 }
 
-// Only valid UTF-8 becomes a string.
+// Only valid UTF-8 becomes a string: JUCE's own check passes overlong forms
+// and surrogates, on which its decoding writes past its buffer. A start's
+// command line holds no NUL, and one that does is malformed. A start that has
+// already gone is not served.
 void HandOverConnection::takeText (TimePoint now)
 {
-    const auto* text = message.data() + sizeof (HandOverProtocol::Header);
-    const auto length = (int) (message.size() - sizeof (HandOverProtocol::Header));
+    const std::string text (message.begin() + sizeof (HandOverProtocol::Header), message.end());
 
-    if (juce::CharPointer_UTF8::isValidString (text, length))
-        deliver (juce::String::fromUTF8 (text, length), now);
-    else
+    if (text.find ('\0') != std::string::npos || ! Utf8Text::isValid (text.c_str()) || hasPeerGone())
         stage = Stage::done;
+    else
+        deliver (juce::String::fromUTF8 (text.data(), (int) text.size()), now);
 }
 
 // A quit that has begun wins over the start, even when the message thread

@@ -36,7 +36,9 @@ public:
     /** When a receiving connection gives up. */
     TimePoint getDeadline() const noexcept;
 
-    /** Reads what has arrived; once the message is whole, hands it on. */
+    /** Reads all that has arrived; once the message is whole, hands it on.
+        A connection that awaits its answer is done once its start has gone.
+    */
     void receive (TimePoint now);
 
     /** Sends the answer once it is known, and tells whether the connection is
@@ -59,6 +61,9 @@ private:
     enum class Stage { receivingHeader, receivingText, awaitingAnswer, done };
     struct Delivery;
 
+    bool receiveSome();
+    bool hasPeerGone() const;
+    void giveUp();
     void takeHeader();
     void takeText (TimePoint now);
     void deliver (const juce::String& commandLine, TimePoint now);

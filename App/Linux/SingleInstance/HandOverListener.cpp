@@ -129,15 +129,15 @@ void HandOverListener::run()
 }
 
 // The listening socket while a start can be accepted, the wake pipe, then each
-// connection whose message is still coming in (poll passes over a negative
-// descriptor).
+// connection: for what it sends while its message is coming in, and for its
+// start going while it awaits the answer.
 std::vector<pollfd> HandOverListener::listDescriptors() const
 {
     const auto listening = isAccepting (std::chrono::steady_clock::now()) ? listeningSocket : -1;
     std::vector<pollfd> descriptors { { listening, POLLIN, 0 }, { wakeReadEnd, POLLIN, 0 } };
 
     for (const auto& connection : connections)
-        descriptors.push_back ({ connection->isReceiving() ? connection->getSocket() : -1, POLLIN, 0 });
+        descriptors.push_back ({ connection->getSocket(), (short) (connection->isReceiving() ? POLLIN : POLLRDHUP), 0 });
 
     return descriptors;
 }
@@ -185,12 +185,13 @@ void HandOverListener::serveConnections (const std::vector<pollfd>& descriptors)
 }
 
 // A start sends its message as it connects, so it is read at once: a crowd of
-// whole messages is never taken for silence.
+// whole messages is never taken for silence. Room is made only for a start that
+// is really there.
 void HandOverListener::acceptWaitingConnections()
 {
     const auto now = std::chrono::steady_clock::now();
 
-    while (makeRoom())
+    while (isAccepting (now))
     {
         const int socket = acceptWaitingConnection (listeningSocket);
 
@@ -211,27 +212,27 @@ void HandOverListener::acceptWaitingConnections()
         if (connection->isReceiving())
             connection->receive (now);
 
-        if (! connection->isDone (now))
-            connections.push_back (std::move (connection));
+        if (connection->isDone (now))
+            continue;
+
+        makeRoom();
+        connections.push_back (std::move (connection));
     }
 }
 
 // Silence is what the cap guards against: the oldest connection whose message
 // is incomplete makes way. A start that has said its whole message is kept
-// until answered; when all are, later starts wait to be accepted.
-bool HandOverListener::makeRoom()
+// until answered; when all are, later starts wait to be accepted (isAccepting).
+void HandOverListener::makeRoom()
 {
     if (connections.size() < maxConnections)
-        return true;
+        return;
 
     const auto oldestIncomplete = std::find_if (connections.begin(), connections.end(),
                                                 [] (const auto& connection) { return connection->isReceiving(); });
 
-    if (oldestIncomplete == connections.end())
-        return false;
-
-    connections.erase (oldestIncomplete);
-    return true;
+    if (oldestIncomplete != connections.end())
+        connections.erase (oldestIncomplete);
 }
 
 // A start that hears nothing from a copy that quits would give up; told that it

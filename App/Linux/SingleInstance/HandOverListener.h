@@ -47,7 +47,7 @@ private:
     int getPollTimeoutMs() const;
     void serveConnections (const std::vector<pollfd>& descriptors);
     void acceptWaitingConnections();
-    bool makeRoom();
+    void makeRoom();
     void answerBeforeClosing();
 
     std::string path;
