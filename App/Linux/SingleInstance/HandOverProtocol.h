@@ -1,6 +1,5 @@
 #pragma once
 
-#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <sys/un.h>
@@ -33,8 +32,6 @@ namespace HandOverProtocol
         quitting = 'Q'
     };
 
-    using Deadline = std::chrono::steady_clock::time_point;
-
     /** The socket's address at the path; false when the path is too long for one. */
     bool makeAddress (const char* path, sockaddr_un& address);
 
@@ -42,10 +39,4 @@ namespace HandOverProtocol
         time-out passed. A peer that has gone raises no SIGPIPE.
     */
     bool sendAll (int socket, const void* data, size_t size);
-
-    /** Reads exactly size bytes; false when the peer closes or sends too
-        little by the deadline, or when wakeDescriptor (ignored when negative)
-        becomes readable first.
-    */
-    bool receiveAll (int socket, void* data, size_t size, Deadline deadline, int wakeDescriptor);
 }

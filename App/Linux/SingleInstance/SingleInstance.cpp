@@ -6,75 +6,24 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <thread>
 #include <unistd.h>
 
 namespace
 {
 using Clock = std::chrono::steady_clock;
+using Reply = HandOverRequest::Reply;
 
 // Longer than the running instance's own bounds for reading a start and for
-// waiting on its message thread, so that its answer is heard.
+// waiting on its message thread, so that its answer is heard: each instance
+// asked has at least this long to answer.
 constexpr auto answerBound = std::chrono::seconds (8);
 
-// A quit during an update waits up to 10 s for the controller's last reply.
+// And this much more for a quitting instance to end: a quit during an update
+// waits up to 10 s for the controller's last reply.
 constexpr auto releaseBound = std::chrono::seconds (12);
 constexpr auto lockPollInterval = std::chrono::milliseconds (50);
-
-// No answer: none by the deadline, or the connection closed without one
-// (the instance dropped it, or gave up waiting for its busy window).
-enum class Reply { unreachable, none, closedUnanswered, windowComesToFront, quitting };
-
-// A connection whose connect and sends give up at the deadline.
-int connectBy (const std::string& socketPath, HandOverProtocol::Deadline deadline)
-{
-    sockaddr_un address;
-
-    if (! HandOverProtocol::makeAddress (socketPath.c_str(), address))
-        return -1;
-
-    const int connection = socket (AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    // A time-out of zero would mean none.
-    const auto left = std::max (std::chrono::ceil<std::chrono::milliseconds> (deadline - Clock::now()),
-                                std::chrono::milliseconds (1));
-    const timeval timeout { (time_t) (left.count() / 1000), (suseconds_t) (left.count() % 1000 * 1000) };
-
-    if (connection >= 0
-        && setsockopt (connection, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof (timeout)) == 0
-        && connect (connection, reinterpret_cast<const sockaddr*> (&address), sizeof (address)) == 0)
-        return connection;
-
-    if (connection >= 0)
-        close (connection);
-
-    return -1;
-}
-
-Reply handOverAt (const std::string& socketPath, const juce::String& text, HandOverProtocol::Deadline deadline)
-{
-    const int connection = connectBy (socketPath, deadline);
-
-    if (connection < 0)
-        return Reply::unreachable;
-
-    const HandOverProtocol::Header header { HandOverProtocol::magic, (std::uint32_t) text.getNumBytesAsUTF8() };
-    char answer = 0;
-
-    const bool answered = HandOverProtocol::sendAll (connection, &header, sizeof (header))
-                       && HandOverProtocol::sendAll (connection, text.toRawUTF8(), header.length)
-                       && HandOverProtocol::receiveAll (connection, &answer, 1, deadline, -1);
-    close (connection);
-
-    if (! answered)
-        return Clock::now() < deadline ? Reply::closedUnanswered : Reply::none;
-
-    return answer == HandOverProtocol::windowComesToFront ? Reply::windowComesToFront
-         : answer == HandOverProtocol::quitting           ? Reply::quitting
-                                                          : Reply::none;
-}
 
 // The process that holds the lock, 0 when unknown (or none holds it by now).
 pid_t findHolder (int lockDescriptor)
@@ -136,38 +85,54 @@ bool SingleInstance::isAnotherInstanceRunning() const noexcept
     return anotherRunning;
 }
 
-// Each instance that holds the lock is asked once it can be reached: while
-// one quits, another start may take the lock and run, and this start then
-// hands over to it. One that closed the connection unanswered is alive and
-// listening, and is asked again.
+// The start keeps its one connection while it waits, and takes whichever comes
+// first: the answer, or the lock coming free. An instance that answers that it
+// is quitting has the release bound from then on to end. While one instance
+// quits, another start may take the lock and run: this start then hands over
+// to that one, with the whole answer bound. One that closed the connection
+// unanswered is alive and listening, or has ended, and is asked again.
 bool SingleInstance::handOver (const juce::String& commandLine)
 {
     const auto text = cutToLimit (commandLine);
-    auto reply = handOverAt (socketPath, text, Clock::now() + answerBound);
-    auto askedHolder = reply == Reply::unreachable ? 0 : holder;
-    const auto end = Clock::now() + releaseBound;
+    const auto start = Clock::now();
+    auto end = start + answerBound + releaseBound;
+    auto reply = Reply::closedUnanswered;
+    auto askedHolder = holder;
+    std::unique_ptr<HandOverRequest> request;
 
-    while (reply != Reply::windowComesToFront && anotherRunning && Clock::now() < end)
+    while (anotherRunning && Clock::now() < end)
     {
-        std::this_thread::sleep_for (lockPollInterval);
+        const bool isNewHolder = holder != 0 && holder != askedHolder;
+
+        if (request == nullptr && (reply == Reply::closedUnanswered || isNewHolder))
+        {
+            if (isNewHolder)
+                end = std::max (end, Clock::now() + answerBound);
+
+            request = ask (text, end);
+            askedHolder = holder;
+            reply = request != nullptr ? Reply::pending : Reply::closedUnanswered;
+        }
+
+        const auto latest = awaitReply (request, reply, std::min (Clock::now() + lockPollInterval, end));
+
+        if (latest == Reply::quitting && reply != Reply::quitting)
+            end = std::min (end, Clock::now() + releaseBound);
+
+        if ((reply = latest) == Reply::windowComesToFront)
+            break;
+
         anotherRunning = false;
         takeLock();
-
-        if (! anotherRunning || (holder == askedHolder && reply != Reply::closedUnanswered))
-            continue;
-
-        if (const auto latest = handOverAt (socketPath, text, std::min (Clock::now() + answerBound, end));
-            latest != Reply::unreachable)
-        {
-            reply = latest;
-            askedHolder = holder;
-        }
     }
 
     if (anotherRunning && reply != Reply::windowComesToFront)
+    {
+        const auto waited = reply == Reply::quitting ? releaseBound : std::chrono::round<std::chrono::seconds> (end - start);
         problem = "the copy that holds the lock in " + folder
                 + (reply == Reply::quitting ? " is quitting but" : " did not answer (it may be busy or stopped) and")
-                + " did not end within " + std::to_string (releaseBound.count()) + " s";
+                + " did not end within " + std::to_string (waited.count()) + " s";
+    }
 
     return reply == Reply::windowComesToFront;
 }
@@ -178,6 +143,32 @@ const std::string& SingleInstance::getProblem() const noexcept
 }
 
 //==============================================================================
+// Null when the instance cannot be reached (it has not begun to listen, or has
+// stopped).
+std::unique_ptr<HandOverRequest> SingleInstance::ask (const juce::String& text, Clock::time_point deadline) const
+{
+    auto request = std::make_unique<HandOverRequest> (socketPath, text, deadline);
+    return request->isSent() ? std::move (request) : nullptr;
+}
+
+// The reply by the time given; a request that has its reply is done with.
+HandOverRequest::Reply SingleInstance::awaitReply (std::unique_ptr<HandOverRequest>& request, Reply reply,
+                                                   Clock::time_point until)
+{
+    if (request == nullptr)
+    {
+        std::this_thread::sleep_until (until);
+        return reply;
+    }
+
+    reply = request->waitForReply (until);
+
+    if (reply != Reply::pending)
+        request.reset();
+
+    return reply;
+}
+
 // Another copy's lock shows as EACCES or EAGAIN. Any other failure leaves it
 // unknown whether one runs, and a process that cannot tell must not run.
 void SingleInstance::takeLock()

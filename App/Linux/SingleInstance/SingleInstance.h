@@ -1,6 +1,7 @@
 #pragma once
 
 #include "HandOverListener.h"
+#include "HandOverRequest.h"
 
 #include <memory>
 #include <string>
@@ -51,6 +52,9 @@ public:
     const std::string& getProblem() const noexcept;
 
 private:
+    std::unique_ptr<HandOverRequest> ask (const juce::String& text, HandOverRequest::TimePoint deadline) const;
+    static HandOverRequest::Reply awaitReply (std::unique_ptr<HandOverRequest>& request, HandOverRequest::Reply reply,
+                                              HandOverRequest::TimePoint until);
     void takeLock();
     void listen();
 
