@@ -83,6 +83,7 @@ public:
         // here, and the window finds the loader made.
         FontScan fontScan (TxtLoader::getInstance()->getFont());
         makeDesktop();
+        m_quitSignals->passToMessageLoop();
         fontScan.waitUntilDone();
         m_fonts = FontLookAndFeel::installAsDefault();
 
@@ -220,6 +221,7 @@ int main (int argc, char* argv[])
     // The hand-over listener posts to the message manager from its own thread
     // and asks it whether the loop has been told to stop: made here, before the
     // listener and not inside JUCE's main, the manager outlives it.
+    QuitSignals::holdBackUntilRestored();
     juce::ScopedJuceInitialiser_GUI messageManager;
     // JUCE's SIGINT handler would keep Ctrl-C from ending a start that waits
     // for another instance, or that never gets as far as its window.

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <pthread.h>
 #include <unistd.h>
 
 namespace
@@ -15,7 +16,7 @@ namespace
 int pipeReadEnd = -1;
 int pipeWriteEnd = -1;
 std::atomic<bool> arrived { false };
-std::atomic<bool> loopRuns { false };
+std::atomic<bool> passedToLoop { false };
 static_assert (std::atomic<bool>::is_always_lock_free, "used in a signal handler");
 
 // A closed terminal hangs up on the program it started.
@@ -39,6 +40,17 @@ bool isIgnored (int signalNumber)
 {
     return sigismember (&ignoredAtStart, signalNumber) == 1;
 }
+
+sigset_t listQuitSignals()
+{
+    sigset_t signals;
+    sigemptyset (&signals);
+
+    for (auto signalNumber : quitSignals)
+        sigaddset (&signals, signalNumber);
+
+    return signals;
+}
 }
 
 void QuitSignals::noteThoseIgnoredAtStart()
@@ -54,10 +66,20 @@ void QuitSignals::noteThoseIgnoredAtStart()
     }
 }
 
+void QuitSignals::holdBackUntilRestored()
+{
+    const auto signals = listQuitSignals();
+    pthread_sigmask (SIG_BLOCK, &signals, nullptr);
+}
+
+// One that arrived while held back now takes the action the starter gave it.
 void QuitSignals::restoreThoseAtStart()
 {
     for (auto signalNumber : quitSignals)
         setHandler (signalNumber, isIgnored (signalNumber) ? SIG_IGN : SIG_DFL);
+
+    const auto signals = listQuitSignals();
+    pthread_sigmask (SIG_UNBLOCK, &signals, nullptr);
 }
 
 bool QuitSignals::hasOneArrived() noexcept
@@ -77,7 +99,6 @@ QuitSignals::QuitSignals()
     pipeReadEnd = ends[0];
     pipeWriteEnd = ends[1];
     juce::LinuxEventLoop::registerFdCallback (pipeReadEnd, &QuitSignals::requestQuit);
-    juce::MessageManager::callAsync ([] { loopRuns = true; });
 
     // JUCE's own SIGINT handler goes too.
     for (auto signalNumber : quitSignals)
@@ -96,13 +117,18 @@ QuitSignals::~QuitSignals()
     pipeReadEnd = pipeWriteEnd = -1;
 }
 
+void QuitSignals::passToMessageLoop()
+{
+    passedToLoop = true;
+}
+
 void QuitSignals::handleSignal (int signalNumber)
 {
     // Only async-signal-safe calls here.
-    // Until the message loop runs, nobody reads the pipe: a start held up
-    // before its window (by a display that never answers, say) ends at once,
-    // as without a handler, and its lock goes with it.
-    if (! loopRuns)
+    // Until then, nothing may ever read the pipe: a start held up before its
+    // window (by a display that never answers, say) ends at once, as without
+    // a handler, and its lock goes with it.
+    if (! passedToLoop)
     {
         setHandler (signalNumber, SIG_DFL);
         raise (signalNumber);

@@ -9,8 +9,9 @@
     pipe that JUCE's message loop watches, so that the application shuts down
     in its usual order.
 
-    Until the message loop runs, a signal ends the process at once, as it
-    would without a handler: nothing that could serve the request runs yet.
+    Until passToMessageLoop, a signal ends the process at once, as it would
+    without a handler: the start may be held up where nothing serves the
+    request (by a display that never answers, say).
 
     Create it on the message thread once the message manager exists (JUCE
     installs its own SIGINT handler then, which this replaces); destroying it
@@ -25,10 +26,16 @@ public:
     */
     static void noteThoseIgnoredAtStart();
 
+    /** Blocks the signals until restoreThoseAtStart. Call it just before the
+        message manager is made: JUCE's SIGINT handler, installed then, would
+        swallow a SIGINT, or end the program on one that the starter ignores.
+    */
+    static void holdBackUntilRestored();
+
     /** Gives the signals back the actions they had at start, once the message
-        manager exists: JUCE's SIGINT handler would keep Ctrl-C from ending a
-        start that waits for another instance, or one that has not yet made
-        its window; a signal ignored at start stays ignored.
+        manager exists, and lets them through: JUCE's SIGINT handler would keep
+        Ctrl-C from ending a start that waits for another instance, or one that
+        has not yet made its window; a signal ignored at start stays ignored.
     */
     static void restoreThoseAtStart();
 
@@ -39,6 +46,13 @@ public:
 
     QuitSignals();
     ~QuitSignals();
+
+    /** From now on a signal reaches the message loop. Call it once nothing can
+        hold the start up any more (the display is connected and the Desktop
+        made): the start then reaches the loop in bounded time, and quits in
+        its usual order even right after its window shows.
+    */
+    void passToMessageLoop();
 
 private:
     static void handleSignal (int signalNumber);
