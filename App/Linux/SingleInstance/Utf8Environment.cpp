@@ -2,6 +2,7 @@
 
 #include "Utf8Text.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <pwd.h>
@@ -36,13 +37,30 @@ void replaceHomeUnlessUtf8 (std::ostream& messages)
     setenv ("HOME", noHome, 1);
 }
 
+// Whatever its length: JUCE's own read grows its buffer until the name fits.
+// Empty when it cannot be read, as when the folder has been removed.
+std::vector<char> readWorkingFolder()
+{
+    std::vector<char> folder (PATH_MAX);
+
+    while (getcwd (folder.data(), folder.size()) == nullptr)
+    {
+        if (errno != ERANGE)
+            return {};
+
+        folder.resize (folder.size() * 2);
+    }
+
+    return folder;
+}
+
 // JUCE decodes the working folder's name wherever it resolves a path, its font
 // scan too; the program opens nothing by a relative path.
 void workFromRootUnlessUtf8 (std::ostream& messages)
 {
-    std::vector<char> folder (PATH_MAX);
+    const auto folder = readWorkingFolder();
 
-    if (getcwd (folder.data(), folder.size()) == nullptr || Utf8Text::isValid (folder.data()))
+    if (folder.empty() || Utf8Text::isValid (folder.data()))
         return;
 
     messages << "KVXUpdateProgram: the working folder \"" << folder.data() << "\" is not named in UTF-8;"
