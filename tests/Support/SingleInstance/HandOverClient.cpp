@@ -2,6 +2,9 @@
 
 #include "HandOverProtocol.h"
 
+#include <cstdint>
+#include <string>
+
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -27,12 +30,14 @@ int connectToCopy(const std::filesystem::path& socketPath)
     return -1;
 }
 
-int connectWholeStart(const std::filesystem::path& socketPath)
+int connectWholeStart(const std::filesystem::path& socketPath, const std::string& commandLine)
 {
     const int start = connectToCopy(socketPath);
-    const HandOverProtocol::Header header { HandOverProtocol::magic, 0 };
+    const HandOverProtocol::Header header { HandOverProtocol::magic, (std::uint32_t) commandLine.size() };
+    std::string message(reinterpret_cast<const char*>(&header), sizeof(header));
+    message += commandLine;
 
-    if (start >= 0 && send(start, &header, sizeof(header), MSG_NOSIGNAL) == (ssize_t) sizeof(header))
+    if (start >= 0 && send(start, message.data(), message.size(), MSG_NOSIGNAL) == (ssize_t) message.size())
         return start;
 
     if (start >= 0)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 namespace kvxtest
 {
@@ -11,9 +12,9 @@ namespace kvxtest
 // broken test from hanging; -1 when nothing listens there.
 int connectToCopy(const std::filesystem::path& socketPath);
 
-// A connection that has sent a start's whole message, without arguments; -1
-// when it could not.
-int connectWholeStart(const std::filesystem::path& socketPath);
+// A connection that has sent a start's whole message with the command line;
+// -1 when it could not.
+int connectWholeStart(const std::filesystem::path& socketPath, const std::string& commandLine = {});
 
 // The answer to a start's connection, which it closes; 0 when there was none.
 char answerTo(int start);

@@ -1,46 +1,95 @@
 // The running instance's listener as it closes: a start that has said its
 // whole message hears that the instance quits, whether the listener had read
-// the message yet or not; one that has not is closed unanswered.
+// the message or the start still waited to be accepted; one that has not is
+// closed unanswered.
 #include "HandOverListener.h"
 #include "HandOverProtocol.h"
 #include "Support/SingleInstance/HandOverClient.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <string>
+#include <thread>
 #include <vector>
 
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 
 namespace
 {
+
+// A folder of the test's own in TMPDIR, removed however the test ends.
+struct TemporaryFolder
+{
+    TemporaryFolder()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "kvx-listener-XXXXXX").string();
+        path = mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
+    }
+
+    ~TemporaryFolder()
+    {
+        if (! path.empty())
+            std::filesystem::remove_all(path);
+    }
+
+    std::filesystem::path path;
+};
+
+// Without a message loop, the window's answer never comes.
+struct MessageManagerWithoutLoop
+{
+    MessageManagerWithoutLoop() { juce::MessageManager::getInstance(); }
+
+    ~MessageManagerWithoutLoop()
+    {
+        juce::MessageManager::deleteInstance();
+        juce::DeletedAtShutdown::deleteAll();
+    }
+};
+
+// True once the listener has read all that the start sent: nothing it sent is
+// left queued.
+bool waitUntilRead(int start)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    int unread = -1;
+
+    while (ioctl(start, SIOCOUTQ, &unread) == 0 && unread > 0 && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+
+    return unread == 0;
+}
+
 TEST (HandOverListener, ClosingTellsEveryWholeStartThatTheInstanceQuits)
 {
-    char pattern[] = "/tmp/kvx-listener-XXXXXX";
-    ASSERT_NE (nullptr, mkdtemp (pattern));
-    const auto socketPath = std::filesystem::path (pattern) / "socket";
-
-    // Without a message loop, the window's answer never comes.
-    juce::MessageManager::getInstance();
+    const TemporaryFolder folder;
+    ASSERT_FALSE(folder.path.empty());
+    const auto socketPath = folder.path / "socket";
+    const MessageManagerWithoutLoop messageManager;
     auto listener = std::make_unique<HandOverListener> (socketPath.string());
-    ASSERT_TRUE (listener->getProblem().empty()) << listener->getProblem();
+    ASSERT_TRUE(listener->getProblem().empty()) << listener->getProblem();
 
-    // More starts than the listener holds at once.
-    const HandOverProtocol::Header whole { HandOverProtocol::magic, 0 };
+    // As many starts as the listener holds, each read, then more, which wait
+    // to be accepted.
     std::vector<int> starts;
     for (int i = 0; i < 20; ++i)
-        starts.push_back (kvxtest::connectWholeStart (socketPath));
-    const int incomplete = kvxtest::connectToCopy (socketPath);
-    ASSERT_EQ (2, send (incomplete, &whole, 2, MSG_NOSIGNAL));
+    {
+        starts.push_back(kvxtest::connectWholeStart(socketPath, "update-" + std::to_string(i) + ".upd"));
+        ASSERT_TRUE(i >= 16 || waitUntilRead(starts.back())) << "start " << i;
+    }
+    const HandOverProtocol::Header whole { HandOverProtocol::magic, 0 };
+    const int incomplete = kvxtest::connectToCopy(socketPath);
+    ASSERT_EQ(2, send(incomplete, &whole, 2, MSG_NOSIGNAL));
 
     listener.reset();
 
-    for (int start : starts)
-        EXPECT_EQ (HandOverProtocol::quitting, kvxtest::answerTo (start));
-    EXPECT_EQ (0, kvxtest::answerTo (incomplete));
+    for (size_t i = 0; i < starts.size(); ++i)
+        EXPECT_EQ(HandOverProtocol::quitting, kvxtest::answerTo(starts[i])) << "start " << i;
+    EXPECT_EQ(0, kvxtest::answerTo(incomplete));
+}
 
-    juce::MessageManager::deleteInstance();
-    juce::DeletedAtShutdown::deleteAll();
-    std::filesystem::remove_all (pattern);
-}
-}
+} // namespace
