@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <csignal>
@@ -27,10 +28,13 @@
 #include <X11/Xlib.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
+#include <sched.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace
@@ -187,6 +191,88 @@ long descriptorsOf(pid_t pid)
     return std::distance(std::filesystem::begin(entries), std::filesystem::end(entries));
 }
 
+// Waits until the process holds at least the number of descriptors; false
+// when it did not within the bound.
+bool waitForDescriptors(pid_t pid, long count)
+{
+    for (const auto end = std::chrono::steady_clock::now() + startBound; std::chrono::steady_clock::now() < end;)
+    {
+        if (descriptorsOf(pid) >= count)
+            return true;
+
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+
+    return false;
+}
+
+// One processor that a copy shares with busy loops of the test's own, as on a
+// busy machine: the copy gets about its share of it, and no more.
+class SharedProcessor
+{
+public:
+    SharedProcessor()
+    {
+        cpu_set_t allowed;
+        CPU_ZERO(&allowed);
+        sched_getaffinity(0, sizeof(allowed), &allowed);
+        CPU_ZERO(&processor);
+        for (int i = 0; i < CPU_SETSIZE; ++i)
+            if (CPU_ISSET(i, &allowed))
+            {
+                CPU_SET(i, &processor);
+                break;
+            }
+    }
+
+    ~SharedProcessor()
+    {
+        stop = true;
+        for (auto& loop : loops)
+            loop.join();
+    }
+
+    SharedProcessor(const SharedProcessor&) = delete;
+    SharedProcessor& operator=(const SharedProcessor&) = delete;
+
+    // Every thread of the process; the threads it makes later follow.
+    void pin(pid_t pid)
+    {
+        for (const auto& task : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task"))
+            sched_setaffinity(std::stoi(task.path().filename().string()), sizeof(processor), &processor);
+    }
+
+    void startLoops(int count)
+    {
+        for (int i = 0; i < count; ++i)
+            loops.emplace_back([this] {
+                pthread_setaffinity_np(pthread_self(), sizeof(processor), &processor);
+                while (! stop)
+                {
+                }
+            });
+    }
+
+    // The processor time that the loops have used.
+    std::chrono::nanoseconds loopsTime() const
+    {
+        std::chrono::nanoseconds total(0);
+        for (auto& loop : loops)
+        {
+            clockid_t clock;
+            timespec used {};
+            if (pthread_getcpuclockid(const_cast<std::thread&>(loop).native_handle(), &clock) == 0 && clock_gettime(clock, &used) == 0)
+                total += std::chrono::seconds(used.tv_sec) + std::chrono::nanoseconds(used.tv_nsec);
+        }
+        return total;
+    }
+
+private:
+    cpu_set_t processor;
+    std::atomic<bool> stop { false };
+    std::vector<std::thread> loops;
+};
+
 // The process that holds the copies' lock in the folder, once one does; -1
 // when none does within the bound.
 pid_t lockHolderIn(const std::filesystem::path& folder)
@@ -314,6 +400,24 @@ public:
 
     FrontRequests(const FrontRequests&) = delete;
     FrontRequests& operator=(const FrontRequests&) = delete;
+
+    // Waits until a window is mapped (shown); false when none was within the
+    // bound. Other events that come first are dropped.
+    bool waitForMap()
+    {
+        pollfd events { display != nullptr ? ConnectionNumber(display) : -1, POLLIN, 0 };
+        const int bound = (int) std::chrono::duration_cast<std::chrono::milliseconds>(startBound).count();
+
+        while (display != nullptr && (XPending(display) > 0 || poll(&events, 1, bound) == 1))
+        {
+            XEvent event;
+            XNextEvent(display, &event);
+            if (event.type == MapNotify)
+                return true;
+        }
+
+        return false;
+    }
 
     // How many requests for the window arrived since the last call. The sender
     // synchronises with the server before it answers the start, so every
@@ -654,6 +758,49 @@ TEST_F(ApplicationUnderXvfb, TwoStartsDuringAQuitEndWithOneWindow)
     EXPECT_EQ(0, quitWith(running, SIGTERM));
 }
 
+// A copy stopped for longer than a start's answer bound while the start waits:
+// once it goes on, the start hears its answer. A start that left meanwhile
+// does not bring the window forward.
+TEST_F(ApplicationUnderXvfb, AStartHearsACopyThatWasStoppedAWhile)
+{
+    const pid_t app = startApplication();
+    const auto window = windowOf(app);
+    ASSERT_FALSE(window.empty());
+    FrontRequests frontRequests(*x);
+
+    ASSERT_TRUE(stopProcess(app));
+    const auto errorFile = sessionFolder / "waiting.txt";
+    const pid_t waiting = startApplication(sessionFolder, {}, errorFile, { "update.upd" });
+    close(kvxtest::connectWholeStart(sessionFolder / "KVXUpdateProgram.socket", "gone.upd"));
+    std::this_thread::sleep_for(std::chrono::seconds(9));
+    kill(app, SIGCONT);
+
+    EXPECT_EQ(0, waitForExit(waiting)) << readFile(errorFile);
+    forget(waiting);
+    EXPECT_EQ(0, quitWith(app, SIGTERM));
+    EXPECT_EQ(1, frontRequests.takeCountFor(window));
+}
+
+// A quit signal right after the window shows, with the copy's processor busy:
+// the copy quits in its usual order, and a start that reached it just before
+// hears its answer.
+TEST_F(ApplicationUnderXvfb, AQuitRightAfterTheWindowShowsIsClean)
+{
+    FrontRequests shown(*x);
+    SharedProcessor shared;
+    shared.startLoops(2);
+    const pid_t app = startApplication();
+    shared.pin(app);
+
+    ASSERT_TRUE(shown.waitForMap());
+    const int start = kvxtest::connectWholeStart(sessionFolder / "KVXUpdateProgram.socket", "update.upd");
+    kill(app, SIGTERM);
+
+    EXPECT_EQ(0, waitForExit(app));
+    forget(app);
+    EXPECT_NE(0, kvxtest::answerTo(start));
+}
+
 // Connections left open and silent, more of them than the copy keeps, hold up
 // no start, nor make the copy hold a descriptor for each. Short of descriptors,
 // the copy neither spins on the starts it cannot accept nor forgets them.
@@ -681,9 +828,17 @@ TEST_F(ApplicationUnderXvfb, HeldConnectionsAndWantOfDescriptorsHoldUpNoStart)
     std::vector<int> waiting;
     for (int i = 0; i < 40; ++i)
         waiting.push_back(kvxtest::connectWholeStart(socketPath));
+    // Sharing a processor with a busy loop, a spinning copy would get about
+    // as much of it as the loop; one that pauses, almost none.
+    SharedProcessor shared;
+    shared.pin(app);
+    shared.startLoops(1);
+    const auto loopBefore = shared.loopsTime();
     const long long ticksBefore = processorTicksOf(app);
     std::this_thread::sleep_for(std::chrono::seconds(1));
-    EXPECT_LT(processorTicksOf(app) - ticksBefore, sysconf(_SC_CLK_TCK) / 4) << "clock ticks used in 1 s";
+    const std::chrono::nanoseconds copyTime((processorTicksOf(app) - ticksBefore) * 1000000000LL / sysconf(_SC_CLK_TCK));
+    const auto loopTime = shared.loopsTime() - loopBefore;
+    EXPECT_LT(copyTime.count(), loopTime.count() / 4) << "ns of the copy against ns of the loop";
     ASSERT_EQ(0, prlimit(app, RLIMIT_NOFILE, &limits, nullptr));
     for (int start : waiting)
         EXPECT_EQ(HandOverProtocol::windowComesToFront, kvxtest::answerTo(start));
@@ -792,11 +947,30 @@ TEST_F(ApplicationUnderXvfb, EveryLaterStartBringsTheWindowForward)
     ASSERT_TRUE(stopProcess(first));
     std::vector<int> wholeStarts;
     for (int i = 0; i < 20; ++i)
-        wholeStarts.push_back(kvxtest::connectWholeStart(socketPath));
+        wholeStarts.push_back(kvxtest::connectWholeStart(socketPath, "update-" + std::to_string(i) + ".upd"));
     kill(first, SIGCONT);
     for (int start : wholeStarts)
         EXPECT_EQ(HandOverProtocol::windowComesToFront, kvxtest::answerTo(start));
     EXPECT_EQ(20, frontRequests.takeCountFor(window));
+
+    // As many starts as the copy holds, whose command lines come once it has
+    // taken them in: none makes way for a start that is not there.
+    ASSERT_TRUE(stopProcess(first));
+    const long descriptorsBefore = descriptorsOf(first);
+    const HandOverProtocol::Header header { HandOverProtocol::magic, 10 };
+    std::vector<int> slowStarts;
+    for (int i = 0; i < 16; ++i)
+    {
+        slowStarts.push_back(kvxtest::connectToCopy(socketPath));
+        send(slowStarts.back(), &header, sizeof(header), MSG_NOSIGNAL);
+    }
+    kill(first, SIGCONT);
+    ASSERT_TRUE(waitForDescriptors(first, descriptorsBefore + 15));
+    for (int start : slowStarts)
+        send(start, "update.upd", 10, MSG_NOSIGNAL);
+    for (int start : slowStarts)
+        EXPECT_EQ(HandOverProtocol::windowComesToFront, kvxtest::answerTo(start));
+    EXPECT_EQ(16, frontRequests.takeCountFor(window));
 
     // Well within the copy's bound for a busy window: an idle copy answers
     // as soon as its window has come forward.
