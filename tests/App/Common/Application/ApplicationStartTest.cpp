@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <sstream>
 #include <string>
@@ -191,13 +192,12 @@ long descriptorsOf(pid_t pid)
     return std::distance(std::filesystem::begin(entries), std::filesystem::end(entries));
 }
 
-// Waits until the process holds at least the number of descriptors; false
-// when it did not within the bound.
-bool waitForDescriptors(pid_t pid, long count)
+// Waits until the condition holds; false when it did not within the bound.
+bool waitUntil(const std::function<bool()>& condition)
 {
     for (const auto end = std::chrono::steady_clock::now() + startBound; std::chrono::steady_clock::now() < end;)
     {
-        if (descriptorsOf(pid) >= count)
+        if (condition())
             return true;
 
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -821,6 +821,8 @@ TEST_F(ApplicationUnderXvfb, HeldConnectionsAndWantOfDescriptorsHoldUpNoStart)
     for (int connection : silent)
         close(connection);
 
+    // With the limit at the lowest free descriptor, the copy can open none.
+    ASSERT_TRUE(waitUntil([&] { return descriptorsOf(app) <= descriptorsBefore; }));
     rlimit limits {};
     ASSERT_EQ(0, prlimit(app, RLIMIT_NOFILE, nullptr, &limits));
     const rlimit tight { (rlim_t) lowestFreeDescriptorOf(app), limits.rlim_max };
@@ -965,7 +967,7 @@ TEST_F(ApplicationUnderXvfb, EveryLaterStartBringsTheWindowForward)
         send(slowStarts.back(), &header, sizeof(header), MSG_NOSIGNAL);
     }
     kill(first, SIGCONT);
-    ASSERT_TRUE(waitForDescriptors(first, descriptorsBefore + 15));
+    ASSERT_TRUE(waitUntil([&] { return descriptorsOf(first) >= descriptorsBefore + 15; }));
     for (int start : slowStarts)
         send(start, "update.upd", 10, MSG_NOSIGNAL);
     for (int start : slowStarts)

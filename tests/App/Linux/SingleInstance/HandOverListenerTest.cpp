@@ -1,7 +1,7 @@
 // The running instance's listener as it closes: a start that has said its
 // whole message hears that the instance quits, whether the listener had read
-// the message or the start still waited to be accepted; one that has not is
-// closed unanswered.
+// the message or the start still waited to be accepted; one that has not, or
+// whose command line is not UTF-8, is closed unanswered.
 #include "HandOverListener.h"
 #include "HandOverProtocol.h"
 #include "Support/SingleInstance/HandOverClient.h"
@@ -84,12 +84,15 @@ TEST (HandOverListener, ClosingTellsEveryWholeStartThatTheInstanceQuits)
     const HandOverProtocol::Header whole { HandOverProtocol::magic, 0 };
     const int incomplete = kvxtest::connectToCopy(socketPath);
     ASSERT_EQ(2, send(incomplete, &whole, 2, MSG_NOSIGNAL));
+    // An overlong form and a surrogate, which JUCE's own check passes.
+    const int malformed = kvxtest::connectWholeStart(socketPath, "a\xc0\x80" "b\xed\xa0\x80");
 
     listener.reset();
 
     for (size_t i = 0; i < starts.size(); ++i)
         EXPECT_EQ(HandOverProtocol::quitting, kvxtest::answerTo(starts[i])) << "start " << i;
     EXPECT_EQ(0, kvxtest::answerTo(incomplete));
+    EXPECT_EQ(0, kvxtest::answerTo(malformed));
 }
 
 } // namespace
