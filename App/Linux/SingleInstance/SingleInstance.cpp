@@ -94,8 +94,8 @@ bool SingleInstance::isAnotherInstanceRunning() const noexcept
 bool SingleInstance::handOver (const juce::String& commandLine)
 {
     const auto text = cutToLimit (commandLine);
-    const auto start = Clock::now();
-    auto end = start + answerBound + releaseBound;
+    auto waitedFrom = Clock::now();
+    auto end = waitedFrom + answerBound + releaseBound;
     auto reply = Reply::closedUnanswered;
     auto askedHolder = holder;
     std::unique_ptr<HandOverRequest> request;
@@ -117,7 +117,10 @@ bool SingleInstance::handOver (const juce::String& commandLine)
         const auto latest = awaitReply (request, reply, std::min (Clock::now() + lockPollInterval, end));
 
         if (latest == Reply::quitting && reply != Reply::quitting)
-            end = std::min (end, Clock::now() + releaseBound);
+        {
+            waitedFrom = Clock::now();
+            end = std::min (end, waitedFrom + releaseBound);
+        }
 
         if ((reply = latest) == Reply::windowComesToFront)
             break;
@@ -128,7 +131,7 @@ bool SingleInstance::handOver (const juce::String& commandLine)
 
     if (anotherRunning && reply != Reply::windowComesToFront)
     {
-        const auto waited = reply == Reply::quitting ? releaseBound : std::chrono::round<std::chrono::seconds> (end - start);
+        const auto waited = std::chrono::round<std::chrono::seconds> (end - waitedFrom);
         problem = "the copy that holds the lock in " + folder
                 + (reply == Reply::quitting ? " is quitting but" : " did not answer (it may be busy or stopped) and")
                 + " did not end within " + std::to_string (waited.count()) + " s";

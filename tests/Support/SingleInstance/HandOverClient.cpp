@@ -2,9 +2,13 @@
 
 #include "HandOverProtocol.h"
 
+#include <chrono>
 #include <cstdint>
 #include <string>
+#include <thread>
 
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -44,6 +48,17 @@ int connectWholeStart(const std::filesystem::path& socketPath, const std::string
         close(start);
 
     return -1;
+}
+
+bool waitUntilRead(int start)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    int unread = -1;
+
+    while (ioctl(start, SIOCOUTQ, &unread) == 0 && unread > 0 && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+
+    return unread == 0;
 }
 
 char answerTo(int start)

@@ -16,6 +16,11 @@ int connectToCopy(const std::filesystem::path& socketPath);
 // -1 when it could not.
 int connectWholeStart(const std::filesystem::path& socketPath, const std::string& commandLine = {});
 
+// True once the copy has read all that the start sent (or closed the
+// connection): nothing sent is left queued. False when that took longer than
+// the bound.
+bool waitUntilRead(int start);
+
 // The answer to a start's connection, which it closes; 0 when there was none.
 char answerTo(int start);
 

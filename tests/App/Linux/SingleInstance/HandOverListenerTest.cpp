@@ -8,14 +8,10 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include <linux/sockios.h>
-#include <sys/ioctl.h>
 #include <sys/socket.h>
 
 namespace
@@ -51,19 +47,6 @@ struct MessageManagerWithoutLoop
     }
 };
 
-// True once the listener has read all that the start sent: nothing it sent is
-// left queued.
-bool waitUntilRead(int start)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    int unread = -1;
-
-    while (ioctl(start, SIOCOUTQ, &unread) == 0 && unread > 0 && std::chrono::steady_clock::now() < end)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-
-    return unread == 0;
-}
-
 TEST (HandOverListener, ClosingTellsEveryWholeStartThatTheInstanceQuits)
 {
     const TemporaryFolder folder;
@@ -79,7 +62,7 @@ TEST (HandOverListener, ClosingTellsEveryWholeStartThatTheInstanceQuits)
     for (int i = 0; i < 20; ++i)
     {
         starts.push_back(kvxtest::connectWholeStart(socketPath, "update-" + std::to_string(i) + ".upd"));
-        ASSERT_TRUE(i >= 16 || waitUntilRead(starts.back())) << "start " << i;
+        ASSERT_TRUE(i >= 16 || kvxtest::waitUntilRead(starts.back())) << "start " << i;
     }
     const HandOverProtocol::Header whole { HandOverProtocol::magic, 0 };
     const int incomplete = kvxtest::connectToCopy(socketPath);
