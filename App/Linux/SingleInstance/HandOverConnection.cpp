@@ -155,7 +155,8 @@ bool HandOverConnection::hasPeerGone() const
     return peeked == 0 || (peeked < 0 && errno != EINTR && errno != EAGAIN);
 }
 
-// Unless the message thread has claimed the start first, its window stays.
+// The message thread, unless it has taken the start already, leaves the window
+// where it is.
 void HandOverConnection::giveUp()
 {
     delivery->claimed = true;

@@ -13,8 +13,8 @@
     blocking and within a deadline of its own; once whole, its command line
     goes to anotherInstanceStarted on the message thread, and the start gets
     the answer: the window comes to the front, or this instance is quitting.
-    A connection of another user, a malformed message or one that comes too
-    late is closed without an answer. Destroying the connection closes it.
+    A connection of another user, a malformed message, one that comes too
+    late or one whose start has gone is closed without an answer. Destroying the connection closes it.
 */
 class HandOverConnection
 {

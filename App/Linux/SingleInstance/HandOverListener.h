@@ -16,9 +16,10 @@
 
     Each start connects once, and the connections are served side by side,
     each within its own deadline (HandOverConnection), so that connections
-    left silent hold up no start. Their number is capped: beyond it the oldest
-    whose message is incomplete is dropped, and while every one held has sent
-    its whole message, later starts wait to be accepted. The message manager
+    left silent hold up no start. Their number is capped: a start that arrives
+    beyond it takes the place of the oldest whose message is incomplete, and
+    while every one held has sent its whole message, later starts wait to be
+    accepted. The message manager
     must outlive this object.
 */
 class HandOverListener

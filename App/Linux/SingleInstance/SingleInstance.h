@@ -17,10 +17,11 @@
     called there). So before JUCE starts, the first instance takes a per-user
     lock and listens on a socket beside it (HandOverListener); a later start
     that finds the lock held hands its command line over and learns whether the
-    running instance's window comes to the front. When it does not (that
-    instance is quitting, or does not answer), the start waits for the lock,
-    within a bound, and runs itself, unless another start has taken the lock
-    meanwhile and brings its window to the front.
+    running instance's window comes to the front (HandOverRequest). While it
+    waits for the answer, and when the instance is quitting, the start also
+    watches the lock, within a bound: once the lock is free it runs itself,
+    unless another start has taken the lock meanwhile and brings its window to
+    the front.
 
     Both live in the folder that InstanceFolder chooses, which no other user
     can write. A lock that cannot be taken or tested never counts as this
@@ -39,10 +40,10 @@ public:
     bool isAnotherInstanceRunning() const noexcept;
 
     /** Hands the command line to the running instance; true when that
-        instance's window comes to the front. When it is quitting or does not
-        answer, waits for it to release the lock, within a bound, and hands
-        over to any instance that takes the lock meanwhile. False when this
-        process holds the lock then, or must not run (getProblem says why).
+        instance's window comes to the front. Until it answers so, and when
+        it is quitting, waits for it to release the lock, within a bound, and
+        hands over to any instance that takes the lock meanwhile. False when
+        this process holds the lock then, or must not run (getProblem says why).
     */
     bool handOver (const juce::String& commandLine);
 
