@@ -93,20 +93,25 @@ std::string unservedDisplay()
     }
 }
 
-// Stops the process; false when it did not show as stopped within the bound.
-bool stopProcess(pid_t pid)
+// Waits until the condition holds; false when it did not within the bound.
+bool waitUntil(const std::function<bool()>& condition)
 {
-    kill(pid, SIGSTOP);
-
     for (const auto end = std::chrono::steady_clock::now() + startBound; std::chrono::steady_clock::now() < end;)
     {
-        if (statusField(pid, "State").find('T') != std::string::npos)
+        if (condition())
             return true;
 
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 
     return false;
+}
+
+// Stops the process; false when it did not show as stopped within the bound.
+bool stopProcess(pid_t pid)
+{
+    kill(pid, SIGSTOP);
+    return waitUntil([pid] { return statusField(pid, "State").find('T') != std::string::npos; });
 }
 
 // The processor time that the process has used, in clock ticks.
@@ -192,20 +197,6 @@ long descriptorsOf(pid_t pid)
     return std::distance(std::filesystem::begin(entries), std::filesystem::end(entries));
 }
 
-// Waits until the condition holds; false when it did not within the bound.
-bool waitUntil(const std::function<bool()>& condition)
-{
-    for (const auto end = std::chrono::steady_clock::now() + startBound; std::chrono::steady_clock::now() < end;)
-    {
-        if (condition())
-            return true;
-
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-
-    return false;
-}
-
 // One processor that a copy shares with busy loops of the test's own, as on a
 // busy machine: the copy gets about its share of it, and no more.
 class SharedProcessor
@@ -254,14 +245,14 @@ public:
     }
 
     // The processor time that the loops have used.
-    std::chrono::nanoseconds loopsTime() const
+    std::chrono::nanoseconds loopsTime()
     {
         std::chrono::nanoseconds total(0);
         for (auto& loop : loops)
         {
             clockid_t clock;
             timespec used {};
-            if (pthread_getcpuclockid(const_cast<std::thread&>(loop).native_handle(), &clock) == 0 && clock_gettime(clock, &used) == 0)
+            if (pthread_getcpuclockid(loop.native_handle(), &clock) == 0 && clock_gettime(clock, &used) == 0)
                 total += std::chrono::seconds(used.tv_sec) + std::chrono::nanoseconds(used.tv_nsec);
         }
         return total;
