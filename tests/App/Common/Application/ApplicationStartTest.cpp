@@ -921,7 +921,8 @@ TEST_F(ApplicationUnderXvfb, RunsAndHandsOverWhereNamesAreNotUtf8)
         EXPECT_NE(std::string::npos, readFile(errorFile).find("home folder \"" + home + "\"")) << readFile(errorFile);
     }
 
-    // Started from a folder so named, with such a font file in JUCE's folder.
+    // Started from a folder so named, with such a font file in the folder
+    // that JUCE_FONT_PATH names, where JUCE's font scan would have read it.
     const std::string longStray = "\x80" + std::string(24, 'A');
     const auto fonts = parent / "fonts";
     std::filesystem::create_directories(fonts / longStray);
@@ -934,7 +935,6 @@ TEST_F(ApplicationUnderXvfb, RunsAndHandsOverWhereNamesAreNotUtf8)
     ASSERT_TRUE(waitForWindow(app)) << readFile(errorFile);
     EXPECT_EQ(0, quitWith(app, SIGTERM));
     EXPECT_NE(std::string::npos, readFile(errorFile).find("working folder")) << readFile(errorFile);
-    EXPECT_NE(std::string::npos, readFile(errorFile).find("font folder \"" + fonts.string() + "\"")) << readFile(errorFile);
 
     std::filesystem::remove_all(parent);
 }
