@@ -1041,12 +1041,19 @@ TEST_F(ApplicationUnderXvfb, NamesOfEveryKindInTheFontFoldersChangeNothingOnScre
         std::ofstream(file) << "font data";
     std::filesystem::create_directory_symlink(".", fonts / "l1");
     std::filesystem::create_directory_symlink(".", fonts / "l2");
+    // The system's folders and the home's, as Debian's fonts.conf names them;
+    // fontconfig writes the caches it makes into the home's cache folder, even
+    // for a test run by root, who could write into the system's.
+    const auto configuration = oddHome / "fonts.conf";
+    std::ofstream(configuration) << "<fontconfig><dir>/usr/share/fonts</dir><dir prefix=\"xdg\">fonts</dir>"
+                                    "<cachedir prefix=\"xdg\">fontconfig</cachedir><cachedir>/var/cache/fontconfig</cachedir></fontconfig>";
 
     std::string pictures[2];
     for (const auto& home : { cleanHome, oddHome })
     {
         const pid_t app = startApplication(sessionFolder, { "HOME=" + home.string(), "XDG_DATA_HOME=" + (home / ".local" / "share").string(),
-                                                            "XDG_CACHE_HOME=" + (home / ".cache").string() });
+                                                            "XDG_CACHE_HOME=" + (home / ".cache").string(),
+                                                            "FONTCONFIG_FILE=" + configuration.string() });
         const auto window = windowOf(app);
         ASSERT_FALSE(window.empty()) << home;
         ASSERT_TRUE(x->saveScreenshot(window, home / "screen.png")) << home;
