@@ -234,16 +234,15 @@ namespace
     {
         auto* fonts = FcFontSetCreate();
         auto* folders = FcConfigGetFontDirs (config);
-
-        if (fonts == nullptr || folders == nullptr)
-            return fonts;
-
         SeenFolders seen;
 
-        while (const auto* folder = FcStrListNext (folders))
-            addFolder (config, folder, fonts, seen);
+        if (fonts != nullptr && folders != nullptr)
+            while (const auto* folder = FcStrListNext (folders))
+                addFolder (config, folder, fonts, seen);
 
-        FcStrListDone (folders);
+        if (folders != nullptr)
+            FcStrListDone (folders);
+
         return fonts;
     }
 
@@ -310,7 +309,7 @@ namespace
         return families;
     }
 
-    const juce::StringArray& getFamiliesCovering (Directory& directory, const juce::String& language)
+    const juce::StringArray& findFamiliesCovering (Directory& directory, const juce::String& language)
     {
         auto known = directory.familiesByLanguage.find (language);
 
@@ -421,7 +420,7 @@ juce::StringArray FontCollections::getFamiliesCovering (const juce::String& lang
 {
     auto& directory = getDirectory();
     const juce::ScopedLock sl (directory.lock);
-    return ::getFamiliesCovering (directory, language);
+    return findFamiliesCovering (directory, language);
 }
 
 bool FontCollections::hasFamily (const juce::String& family)
@@ -438,7 +437,7 @@ bool FontCollections::coversCjk (const juce::String& family)
 
     return std::any_of (std::begin (cjkLanguages), std::end (cjkLanguages), [&] (const char* language)
     {
-        return ::getFamiliesCovering (directory, language).contains (family);
+        return findFamiliesCovering (directory, language).contains (family);
     });
 }
 
