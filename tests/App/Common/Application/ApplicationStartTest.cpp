@@ -1103,4 +1103,26 @@ TEST_F(ApplicationUnderXvfb, StartOpensOnlyTheFontFilesItsFirstScreenDrawsFrom)
     std::filesystem::remove_all(folder);
 }
 
+
+// With no font installed at all, or a fontconfig main file that cannot be read,
+// the window still opens, and the copy quits cleanly.
+TEST_F(ApplicationUnderXvfb, OpensItsWindowWithoutAnyFontOrWithAnUnreadableFontconfigFile)
+{
+    const auto folder = makeRuntimeFolder();
+    std::filesystem::create_directories(folder / "fonts");
+    std::ofstream(folder / "none.conf") << "<fontconfig><dir>" << (folder / "fonts").string() << "</dir><cachedir>"
+                                        << (folder / "cache").string() << "</cachedir></fontconfig>";
+    std::ofstream(folder / "unreadable.conf") << "<fontconfig><dir>";
+
+    for (const auto* configuration : { "none.conf", "unreadable.conf" })
+    {
+        const pid_t app = startApplication(sessionFolder, { "FONTCONFIG_FILE=" + (folder / configuration).string(),
+                                                            "XDG_CACHE_HOME=" + (folder / "cache").string() }, folder / "errors.txt");
+        ASSERT_TRUE(waitForWindow(app)) << configuration << ": " << readFile(folder / "errors.txt");
+        EXPECT_EQ(0, quitWith(app, SIGTERM)) << configuration;
+    }
+
+    std::filesystem::remove_all(folder);
+}
+
 } // namespace
