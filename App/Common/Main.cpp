@@ -7,9 +7,7 @@
  #include "ControllerAccess.h"
  #include "DescriptorTurns.h"
  #include "FontCollections.h"
- #include "FontFolders.h"
  #include "FontLookAndFeel.h"
- #include "FontScan.h"
  #include "QuitSignals.h"
  #include "RunLoopBridge.h"
  #include "SingleInstance.h"
@@ -74,17 +72,14 @@ public:
         m_runLoopBridge = std::make_unique<RunLoopBridge>();
         m_quitSignals = std::make_unique<QuitSignals>();
         FontCollections::removeEarlierCopies();
-        FontFolders::passOverUndecodableNames (std::cerr);
         // The language table's typefaces do not exist here: every text asks
-        // this look for installed fonts that cover its script. JUCE looks for
-        // fonts once and for all, on the scan's thread while JUCE connects to
-        // the display, and the Desktop waits for it (makeDesktop). The start
-        // language's faces open first: the text loader chooses that language
-        // here, and the window finds the loader made.
-        FontScan fontScan (TxtLoader::getInstance()->getFont());
+        // this look for installed faces that cover its script, all of them
+        // from fontconfig. JUCE's own list of fonts, a scan of every file in
+        // its font folders, is never made; should anything ask for it, it
+        // finds no folder to scan.
+        setenv ("JUCE_FONT_PATH", "/nonexistent", 1);
         makeDesktop();
         m_quitSignals->passToMessageLoop();
-        fontScan.waitUntilDone();
         m_fonts = FontLookAndFeel::installAsDefault();
 
         if (quitsForWantOfDisplay())
@@ -133,9 +128,9 @@ private:
     // JUCE's Desktop forks a child to ask gsettings about dark mode, and closes
     // one of its descriptors twice as it destroys it: no other thread of ours
     // may open or close one meanwhile, nor be inside a file call at the fork.
-    // Connecting to the display needs no turn, so it comes first, beside the
-    // font scan: asking about semi-transparent windows is JUCE's one way to
-    // connect without making the Desktop.
+    // Connecting to the display needs no turn, so it comes first: asking about
+    // semi-transparent windows is JUCE's one way to connect without making the
+    // Desktop.
     static void makeDesktop()
     {
         juce::Desktop::canUseSemiTransparentWindows();

@@ -89,10 +89,9 @@ FontChain::FontChain (const juce::Font& font, const juce::StringArray& families)
         }
     }
 
-    // With every family damaged, JUCE's default face keeps the text's place.
+    // With every family damaged, the default face keeps the text's place.
     if (members[primaryFamily] == nullptr)
-        members[primaryFamily] = juce::Font::getDefaultTypefaceForFont (
-            juce::Font (juce::Font::getDefaultSansSerifFontName(), font.getTypefaceStyle(), 10.0f));
+        members[primaryFamily] = Fonts::createDefaultTypeface (font.getTypefaceStyle());
 
     primary = members[primaryFamily];
 }

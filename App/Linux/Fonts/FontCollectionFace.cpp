@@ -2,7 +2,6 @@
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
-#include FT_OUTLINE_H
 
 struct FontCollectionFace::Face
 {
@@ -24,60 +23,102 @@ struct FontCollectionFace::Face
 
 namespace
 {
-    // FreeType's outline in font units, y upwards, as a path in units of height, y downwards.
-    struct OutlineToPath
+    // FreeType's outline in font units, y upwards, read as JUCE's own typefaces
+    // read it into a path in units of height, y downwards: point by point,
+    // with the midpoint between two control points taken after scaling, so
+    // that a face draws the very pixels that JUCE's would. (FreeType's own walk
+    // through an outline takes those midpoints in whole font units.)
+    struct OutlineReader
     {
-        juce::Point<float> toPoint (const FT_Vector* v) const
+        juce::Point<float> getPoint (int i) const
         {
-            return { scale * (float) v->x, -scale * (float) v->y };
+            return { scale * (float) outline.points[i].x, -scale * (float) outline.points[i].y };
         }
 
-        static OutlineToPath& of (void* user)   { return *static_cast<OutlineToPath*> (user); }
+        int getTag (int i) const   { return FT_CURVE_TAG (outline.tags[i]); }
 
-        static int moveTo (const FT_Vector* to, void* user)
+        bool isValidContour (int first, int last) const
         {
-            auto& self = of (user);
-            self.path.closeSubPath();
-            self.path.startNewSubPath (self.toPoint (to));
-            return 0;
+            return 0 <= first && first <= last && last < outline.n_points;
         }
 
-        static int lineTo (const FT_Vector* to, void* user)
+        void startContour (juce::Path& path, int first, int last) const
         {
-            auto& self = of (user);
-            self.path.lineTo (self.toPoint (to));
-            return 0;
+            if (getTag (first) != FT_CURVE_TAG_CONIC)
+                return path.startNewSubPath (getPoint (first));
+
+            const auto end = getPoint (last);
+            path.startNewSubPath (getTag (last) != FT_CURVE_TAG_ON ? (getPoint (first) + end) * 0.5f : end);
         }
 
-        static int conicTo (const FT_Vector* control, const FT_Vector* to, void* user)
+        // The segment from point p on; p moves to its last point. False when a
+        // cubic segment is malformed.
+        bool addSegment (juce::Path& path, int& p, int first, int last) const
         {
-            auto& self = of (user);
-            self.path.quadraticTo (self.toPoint (control), self.toPoint (to));
-            return 0;
+            if (getTag (p) == FT_CURVE_TAG_ON && p != first)
+                path.lineTo (getPoint (p));
+            else if (getTag (p) == FT_CURVE_TAG_CONIC)
+                addConic (path, p, first, last);
+            else if (getTag (p) == FT_CURVE_TAG_CUBIC)
+                return addCubic (path, p, first, last);
+
+            return true;
         }
 
-        static int cubicTo (const FT_Vector* control1, const FT_Vector* control2, const FT_Vector* to, void* user)
+        void addConic (juce::Path& path, int& p, int first, int last) const
         {
-            auto& self = of (user);
-            self.path.cubicTo (self.toPoint (control1), self.toPoint (control2), self.toPoint (to));
-            return 0;
+            const auto control = getPoint (p);
+            const auto next = p == last ? first : p + 1;
+            auto end = getPoint (next);
+
+            if (getTag (next) == FT_CURVE_TAG_CONIC)
+                end = (control + end) * 0.5f;
+            else
+                ++p;
+
+            path.quadraticTo (control, end);
         }
 
+        bool addCubic (juce::Path& path, int& p, int first, int last) const
+        {
+            const auto control2 = p + 1;
+            const auto end = p == last - 1 ? first : p + 2;
+
+            if (p >= last || getTag (control2) != FT_CURVE_TAG_CUBIC || getTag (end) != FT_CURVE_TAG_ON)
+                return false;
+
+            path.cubicTo (getPoint (p), getPoint (control2), getPoint (end));
+            p += 2;
+            return true;
+        }
+
+        const FT_Outline& outline;
         const float scale;
-        juce::Path path;
     };
 
-    juce::Path convertOutline (FT_Outline& outline, float scale)
+    juce::Path convertOutline (const FT_Outline& outline, float scale)
     {
-        const FT_Outline_Funcs funcs { OutlineToPath::moveTo, OutlineToPath::lineTo, OutlineToPath::conicTo,
-                                       OutlineToPath::cubicTo, 0, 0 };
-        OutlineToPath converter { scale, {} };
+        const OutlineReader reader { outline, scale };
+        juce::Path path;
 
-        if (FT_Outline_Decompose (&outline, &funcs, &converter) != 0)
-            return {};
+        for (int c = 0; c < outline.n_contours; ++c)
+        {
+            const int first = c == 0 ? 0 : outline.contours[c - 1] + 1;
+            const int last = outline.contours[c];
 
-        converter.path.closeSubPath();
-        return converter.path;
+            if (! reader.isValidContour (first, last))
+                return {};
+
+            reader.startContour (path, first, last);
+
+            for (int p = first; p <= last; ++p)
+                if (! reader.addSegment (path, p, first, last))
+                    return {};
+
+            path.closeSubPath();
+        }
+
+        return path;
     }
 
     bool isCharacter (int glyphNumber)
@@ -87,14 +128,14 @@ namespace
 }
 
 //==============================================================================
-juce::Typeface::Ptr FontCollectionFace::open (const juce::File& collection, int faceIndex)
+juce::Typeface::Ptr FontCollectionFace::open (const char* file, int faceIndex, Spacing spacing)
 {
     auto face = std::make_unique<Face>();
 
     if (FT_Init_FreeType (&face->library) != 0)
         return nullptr;
 
-    if (FT_New_Face (face->library, collection.getFullPathName().toRawUTF8(), faceIndex, &face->face) != 0)
+    if (FT_New_Face (face->library, file, faceIndex, &face->face) != 0)
         return nullptr;
 
     const auto* ft = face->face;
@@ -103,12 +144,13 @@ juce::Typeface::Ptr FontCollectionFace::open (const juce::File& collection, int 
          || FT_Select_Charmap (face->face, FT_ENCODING_UNICODE) != 0)
         return nullptr;
 
-    return new FontCollectionFace (std::move (face));
+    return new FontCollectionFace (std::move (face), spacing);
 }
 
-FontCollectionFace::FontCollectionFace (std::unique_ptr<Face> faceToUse)
+FontCollectionFace::FontCollectionFace (std::unique_ptr<Face> faceToUse, Spacing spacing)
     : juce::Typeface (faceToUse->face->family_name, faceToUse->face->style_name),
       face (std::move (faceToUse)),
+      kerned (spacing == Spacing::kerned && FT_HAS_KERNING (face->face)),
       ascent ((float) face->face->ascender * face->getScale())
 {
 }
@@ -126,7 +168,10 @@ float FontCollectionFace::getStringWidth (const juce::String& text)
     float width = 0.0f;
 
     for (auto t = text.getCharPointer(); ! t.isEmpty();)
-        width += getGlyph (t.getAndAdvance()).advance;
+    {
+        const auto character = t.getAndAdvance();
+        width += getAdvance (character, *t);
+    }
 
     return width;
 }
@@ -141,7 +186,7 @@ void FontCollectionFace::getGlyphPositions (const juce::String& text, juce::Arra
     for (auto t = text.getCharPointer(); ! t.isEmpty();)
     {
         const auto character = t.getAndAdvance();
-        x += getGlyph (character).advance;
+        x += getAdvance (character, *t);
         glyphNumbers.add ((int) character);
         xOffsets.add (x);
     }
@@ -192,4 +237,25 @@ FontCollectionFace::Glyph FontCollectionFace::loadGlyph (juce::juce_wchar charac
 
     const auto scale = face->getScale();
     return { convertOutline (ft->glyph->outline, scale), (float) ft->glyph->metrics.horiAdvance * scale };
+}
+
+float FontCollectionFace::getAdvance (juce::juce_wchar character, juce::juce_wchar next)
+{
+    const auto advance = getGlyph (character).advance;
+    return kerned && next != 0 ? advance + getKerning (character, next) : advance;
+}
+
+// As JUCE's own typefaces kern: by the kerning table alone, in units of
+// height, and never before a character that the face lacks.
+float FontCollectionFace::getKerning (juce::juce_wchar character, juce::juce_wchar next) const
+{
+    auto* ft = face->face;
+    const auto nextIndex = FT_Get_Char_Index (ft, (FT_ULong) next);
+    FT_Vector kerning {};
+
+    if (nextIndex == 0
+         || FT_Get_Kerning (ft, FT_Get_Char_Index (ft, (FT_ULong) character), nextIndex, FT_KERNING_UNSCALED, &kerning) != 0)
+        return 0.0f;
+
+    return (float) kerning.x / (float) (ft->ascender - ft->descender);
 }

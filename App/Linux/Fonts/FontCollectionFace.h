@@ -7,8 +7,10 @@
 
 //==============================================================================
 /**
-    Linux only: one face of a font collection (.ttc), read in place through
-    FreeType, which JUCE cannot load: its font list takes single font files only.
+    Linux only: one face of a font file, a collection (.ttc) or a single face,
+    read in place through FreeType from the file that fontconfig names. JUCE
+    cannot load a collection, and would find single files only through its own
+    scan of every font folder, which decodes their names unchecked.
 
     It draws as JUCE's own FreeType typefaces do: glyph numbers are characters,
     the height is normalised to ascent plus descent, outlines are not hinted, and
@@ -18,10 +20,20 @@
 class FontCollectionFace  : public juce::Typeface
 {
 public:
-    /** Face number faceIndex of the collection, or nullptr when FreeType cannot
-        open it as a scalable face with line metrics.
+    /** Whether the advances take the pairs of the file's kerning table, as
+        JUCE's own typefaces take them.
     */
-    static juce::Typeface::Ptr open (const juce::File& collection, int faceIndex);
+    enum class Spacing
+    {
+        plain,
+        kerned
+    };
+
+    /** Face number faceIndex of the file, whose name is passed to FreeType as
+        the bytes it is, or nullptr when FreeType cannot open it as a scalable
+        face with line metrics.
+    */
+    static juce::Typeface::Ptr open (const char* file, int faceIndex, Spacing spacing = Spacing::plain);
 
     ~FontCollectionFace() override;
 
@@ -44,12 +56,15 @@ private:
         float advance = 0.0f;
     };
 
-    explicit FontCollectionFace (std::unique_ptr<Face> face);
+    FontCollectionFace (std::unique_ptr<Face> face, Spacing spacing);
 
     const Glyph& getGlyph (juce::juce_wchar character);
     Glyph loadGlyph (juce::juce_wchar character) const;
+    float getAdvance (juce::juce_wchar character, juce::juce_wchar next);
+    float getKerning (juce::juce_wchar character, juce::juce_wchar next) const;
 
     const std::unique_ptr<Face> face;
+    const bool kerned;
     const float ascent;
     std::map<juce::juce_wchar, Glyph> glyphs;
     juce::CriticalSection lock;

@@ -1,20 +1,22 @@
 #pragma once
 
+#include "FontCollectionFace.h"
+
 #include <juce_graphics/juce_graphics.h>
 
 //==============================================================================
 /**
-    Linux only: the installed faces that cover Chinese, Japanese or Korean, as
-    fontconfig lists them, read in place from their files.
+    Linux only: every installed face that the window may draw with, as
+    fontconfig's cache lists it, read in place from its file.
 
-    JUCE's font list takes .ttf, .otf, .pfb and .pcf files only, so it never sees
-    the .ttc collections that Noto Sans CJK comes in (fonts-noto-cjk), nor any
-    face but the first of a file. fontconfig's cache knows each installed face's
-    family, file, number in its file, weight, spacing and languages without
-    opening a font file: it is asked once, when a CJK face is first asked for
-    (about a millisecond). The faces are opened here as FontCollectionFace
-    typefaces, each once per process and only when first asked for. Any thread
-    may call these functions.
+    fontconfig's cache knows each installed face's family, file, number in its
+    file, weight, slant, width, spacing and languages without opening a font
+    file. The folders of fontconfig's main file are read once, when a face is
+    first asked for (about a millisecond), each folder through its cache, and
+    each real folder once however many links lead to it. File names stay the
+    bytes they are, and a family whose name is not UTF-8 is passed over. The
+    faces are opened here as FontCollectionFace typefaces, each once per process
+    and only when first asked for. Any thread may call these functions.
 */
 namespace FontCollections
 {
@@ -24,8 +26,13 @@ namespace FontCollections
     */
     juce::StringArray getFamiliesCovering (const juce::String& language);
 
-    /** True when fontconfig lists a face of the family that covers a CJK language. */
+    /** True when fontconfig lists a face of the family. */
     bool hasFamily (const juce::String& family);
+
+    /** True when fontconfig lists a face of the family that covers Chinese,
+        Japanese or Korean.
+    */
+    bool coversCjk (const juce::String& family);
 
     /** False when the family draws a serif, monospaced or rounded design, as
         its name tells or as fontconfig lists a face of it: true for sans-serif
@@ -33,11 +40,12 @@ namespace FontCollections
     */
     bool isSansSerif (const juce::String& family);
 
-    /** The family's face nearest to the style's weight ("Bold" or, for any
-        other style, "Regular"). nullptr when no face of the family is listed,
-        or when its file gives no line metrics.
+    /** The family's upright face of normal width nearest to the style's weight
+        ("Bold" or, for any other style, "Regular"). nullptr when no face of the
+        family is listed, or when its file gives no line metrics.
     */
-    juce::Typeface::Ptr createTypeface (const juce::String& family, const juce::String& style);
+    juce::Typeface::Ptr createTypeface (const juce::String& family, const juce::String& style,
+                                        FontCollectionFace::Spacing spacing);
 
     /** Lets go of the faces opened so far, so that they end with the last
         typeface that holds them rather than outlive JUCE's leak detector at
@@ -54,7 +62,8 @@ namespace FontCollections
     /** Removes the copies of the collections that earlier versions of the
         program kept in the user's cache folder, KVXUpdateProgram/fonts in
         $XDG_CACHE_HOME (by default ~/.cache), and then the folders if they are
-        empty. Touches no other file; a failure leaves things as they are.
+        empty. Touches no other file, and takes the names it reads as bytes; a
+        failure leaves things as they are.
     */
     void removeEarlierCopies();
 }

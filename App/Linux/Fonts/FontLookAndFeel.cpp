@@ -33,8 +33,9 @@ juce::Typeface::Ptr FontLookAndFeel::getTypefaceForFont (const juce::Font& font)
     if (families.isEmpty())
         families = Fonts::findInstalledFamilies (juce::Font::getDefaultSansSerifFontName());
 
+    // JUCE's own answer would make its list of fonts.
     if (families.isEmpty())
-        return juce::LookAndFeel_V4::getTypefaceForFont (font);
+        return Fonts::createDefaultTypeface (font.getTypefaceStyle());
 
     return new FontChain (font, families);
 }

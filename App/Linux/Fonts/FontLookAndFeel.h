@@ -11,7 +11,8 @@
     gives each typeface name of the text tables an installed stand-in that covers
     its language (Fonts), and makes the fallback typeface work (FontChain).
     Names that no installed family stands in for draw in the sans-serif
-    families; JUCE's own typeface only when none of those is installed either.
+    families, and in nothing when none of those is installed either: JUCE's
+    own typefaces, and its scan of every font folder, are never asked for.
 */
 class FontLookAndFeel  : public juce::LookAndFeel_V4
 {

@@ -36,8 +36,10 @@ namespace
 
     const char* const lastCjkFamily = "Droid Sans Fallback";
 
-    // Latin with its accents, and Cyrillic.
-    const char* const sansSerifFamilies[] = { "Liberation Sans", "DejaVu Sans" };
+    // Latin with its accents, and Cyrillic; then JUCE's own choices for its
+    // default sans-serif, for a machine that has none of these.
+    const char* const sansSerifFamilies[] = { "Liberation Sans", "DejaVu Sans", "Verdana", "Bitstream Vera Sans",
+                                              "Luxi Sans" };
 
     struct HiddenFamilies
     {
@@ -99,11 +101,21 @@ namespace
         return latin.contains (family);
     }
 
-    // Latin text never asks fontconfig: an English start goes without it.
     bool isCjkFace (const juce::String& family)
     {
-        return ! isLatinFamily (family) && FontCollections::hasFamily (family);
+        return ! isLatinFamily (family) && FontCollections::coversCjk (family);
     }
+
+    // Where no font is installed at all: a character is a glyph of nothing,
+    // so that no layout asks the fallback typeface, which would be this again.
+    struct BlankFace  : public juce::CustomTypeface
+    {
+        bool loadGlyphIfPossible (juce::juce_wchar character) override
+        {
+            addGlyph (character, {}, 0.0f);
+            return true;
+        }
+    };
 
     juce::StringArray listFamiliesOf (const Substitute& substitute)
     {
@@ -167,29 +179,24 @@ juce::StringArray Fonts::findInstalledFamilies (const juce::String& typefaceName
 
 bool Fonts::isInstalled (const juce::String& family)
 {
-    return family.isNotEmpty() && ! isHidden (family)
-        && (isCjkFace (family) || ! juce::Font::findAllTypefaceStyles (family).isEmpty());
+    return family.isNotEmpty() && ! isHidden (family) && FontCollections::hasFamily (family);
 }
 
 juce::Typeface::Ptr Fonts::createTypeface (const juce::String& family, const juce::String& style)
 {
     if (isCjkFace (family))
-        return FontScaledFace::fillEm (FontCollections::createTypeface (family, style));
+        return FontScaledFace::fillEm (FontCollections::createTypeface (family, style, FontCollectionFace::Spacing::plain));
 
-    return juce::Font::getDefaultTypefaceForFont (juce::Font (family, style, 10.0f));
+    return FontCollections::createTypeface (family, style, FontCollectionFace::Spacing::kerned);
 }
 
-void Fonts::openFirstFacesOf (const juce::String& typefaceName)
+juce::Typeface::Ptr Fonts::createDefaultTypeface (const juce::String& style)
 {
-    for (const auto& family : getCandidateFamilies (typefaceName))
-    {
-        // As a chain does, past a damaged face to the next.
-        if (! isHidden (family) && isCjkFace (family) && createTypeface (family, "Regular") != nullptr)
-        {
-            createTypeface (family, "Bold");
-            return;
-        }
-    }
+    for (const auto& family : findInstalledFamilies (juce::Font::getDefaultSansSerifFontName()))
+        if (auto typeface = createTypeface (family, style))
+            return typeface;
+
+    return new BlankFace();
 }
 
 void Fonts::hideFamilies (const juce::StringArray& families)

@@ -9,42 +9,41 @@
 
     The tables name macOS typefaces ("Arial", "Heiti SC", ...) that a Linux machine
     does not have, and JUCE on Linux neither asks fontconfig for a substitute nor
-    sees .ttc collections: it knows only the .ttf, .otf, .pfb and .pcf files under
-    the folders of /etc/fonts/fonts.conf, by their exact family names. So each name
-    maps to families in order of preference, each covering the language that
-    uses the name: Latin fonts packaged as single files, which JUCE loads, and
-    the CJK faces that fontconfig lists, which FontCollections reads.
+    sees .ttc collections: it would scan every file of its font folders and match
+    family names exactly. So each name maps to families in order of preference,
+    each covering the language that uses the name, and every face comes from
+    those that fontconfig lists (FontCollections): JUCE's own font list is never
+    made.
 */
 namespace Fonts
 {
     /** The families that stand in for a typeface name, in order of preference,
         installed or not. JUCE's default sans-serif placeholder maps to the families
-        that cover Latin and Cyrillic text. A name that the table does not know is
-        its own only candidate.
+        that cover Latin and Cyrillic text, then to those that JUCE itself would
+        take for it. A name that the table does not know is its own only candidate.
     */
     juce::StringArray getCandidateFamilies (const juce::String& typefaceName);
 
     /** The candidates of a typeface name that are installed; empty when none is. */
     juce::StringArray findInstalledFamilies (const juce::String& typefaceName);
 
-    /** True when fontconfig lists a CJK face of this family or JUCE knows a
-        font file of it, and it is not hidden.
-    */
+    /** True when fontconfig lists a face of this family, and it is not hidden. */
     bool isInstalled (const juce::String& family);
 
-    /** The installed family's typeface in the style, from the CJK faces that
-        fontconfig lists or else from JUCE's fonts (in the regular style when
-        the family has not this one). A CJK face comes scaled to a common em
-        (FontScaledFace::fillEm), and is nullptr when it is damaged: without
-        line metrics, or without an em that can be read.
+    /** The installed family's typeface nearest to the style, or nullptr when it
+        is damaged. A face that covers Chinese, Japanese or Korean comes scaled
+        to a common em (FontScaledFace::fillEm), and is damaged too without an
+        em that can be read; the others, the Latin ones among them, are spaced
+        by their kerning tables, as JUCE's own typefaces are.
     */
     juce::Typeface::Ptr createTypeface (const juce::String& family, const juce::String& style);
 
-    /** Opens ahead of time the regular and bold faces that a CJK typeface
-        name's text draws with first, so that its first layout finds them open.
-        A Latin name opens nothing and asks fontconfig nothing.
+    /** The first usable typeface of the default sans-serif's installed
+        families in the style; with none, a typeface that draws nothing and
+        asks no fallback, so that text keeps its place where no font is
+        installed at all.
     */
-    void openFirstFacesOf (const juce::String& typefaceName);
+    juce::Typeface::Ptr createDefaultTypeface (const juce::String& style);
 
     /** For tests: families to take as not installed, so that text draws through
         the next candidates whatever the machine has. None by default.

@@ -1,7 +1,7 @@
-// The CJK faces that fontconfig lists, read in place, from Debian's collections
+// The faces that fontconfig lists, read in place, from Debian's collections
 // too, and without fontconfig's main file: drawn as JUCE would draw the same
-// face, from any thread, with nothing of them on the user's disk; broken files
-// give no typeface rather than a crash.
+// face, kerned as JUCE kerns a Latin face, from any thread, with nothing of
+// them on the user's disk; broken files give no typeface rather than a crash.
 #include "FontCollectionFace.h"
 #include "FontCollections.h"
 #include "FontScaledFace.h"
@@ -20,9 +20,12 @@ namespace
 
 const juce::File notoRegular("/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc");
 const juce::File droidFallback("/usr/share/fonts/truetype/droid/DroidSansFallbackFull.ttf");
+const juce::File liberationSans("/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf");
 
 // Latin, an ideograph and CJK punctuation, in cubic (Noto) and quadratic (Droid) outlines.
 const juce::juce_wchar sampleCharacters[] = { 'A', 'g', 0x4e2d, 0x9f98, 0x3002, 0x300c };
+// Pairs that Liberation Sans's kerning table moves closer.
+const juce::String kernedPairs(juce::String::fromUTF8("AVATAR To Ly. \u0413\u0434"));
 
 juce::Image drawGlyph(juce::Typeface& typeface, juce::juce_wchar character)
 {
@@ -33,41 +36,38 @@ juce::Image drawGlyph(juce::Typeface& typeface, juce::juce_wchar character)
     return image;
 }
 
-// JUCE starts a TrueType contour that begins off the curve elsewhere than
-// FreeType does: the same outline, with a little less or more coverage on
-// an edge pixel or two.
-bool drawTheSame(const juce::Image& a, const juce::Image& b)
-{
-    constexpr int antialiasingTolerance = 32;
-
-    for (int y = 0; y < a.getHeight(); ++y)
-        for (int x = 0; x < a.getWidth(); ++x)
-            if (std::abs((int) a.getPixelAt(x, y).getAlpha() - (int) b.getPixelAt(x, y).getAlpha()) > antialiasingTolerance)
-                return false;
-
-    return true;
-}
-
-// Face 0 of the file as JUCE itself loads a font from memory, and as ours.
-void expectDrawnAsJuceDraws(const juce::File& file)
+// Face 0 of the file as JUCE itself loads a font from memory, and as ours: the
+// same outline for every character, and the same advances, kerned or not.
+void expectDrawnAsJuceDraws(const juce::File& file, FontCollectionFace::Spacing spacing)
 {
     juce::MemoryBlock data;
     ASSERT_TRUE(file.loadFileAsData(data)) << file.getFullPathName();
     const auto juces = juce::Typeface::createSystemTypefaceFor(data.getData(), data.getSize());
-    const auto ours = FontCollectionFace::open(file, 0);
+    const auto ours = FontCollectionFace::open(file.getFullPathName().toRawUTF8(), 0, spacing);
     ASSERT_NE(nullptr, ours);
 
     EXPECT_EQ(juces->getName(), ours->getName());
     EXPECT_FLOAT_EQ(juces->getAscent(), ours->getAscent());
     EXPECT_FLOAT_EQ(juces->getDescent(), ours->getDescent());
 
+    juce::String text;
+
     for (const auto character : sampleCharacters)
     {
-        const auto text = juce::String::charToString(character);
-        EXPECT_FLOAT_EQ(juces->getStringWidth(text), ours->getStringWidth(text)) << "U+" << juce::String::toHexString((int) character);
-        EXPECT_TRUE(drawTheSame(drawGlyph(*juces, character), drawGlyph(*ours, character)))
-            << file.getFileName() << ", U+" << juce::String::toHexString((int) character);
+        juce::Path jucesOutline, ourOutline;
+        juces->getOutlineForGlyph((int) character, jucesOutline);
+        ours->getOutlineForGlyph((int) character, ourOutline);
+        EXPECT_TRUE(jucesOutline == ourOutline) << file.getFileName() << ", U+" << juce::String::toHexString((int) character);
+        text += juce::String::charToString(character);
     }
+
+    juce::Array<int> jucesGlyphs, ourGlyphs;
+    juce::Array<float> jucesOffsets, ourOffsets;
+    juces->getGlyphPositions(text + kernedPairs, jucesGlyphs, jucesOffsets);
+    ours->getGlyphPositions(text + kernedPairs, ourGlyphs, ourOffsets);
+    EXPECT_EQ(jucesGlyphs, ourGlyphs) << file.getFileName();
+    EXPECT_EQ(jucesOffsets, ourOffsets) << file.getFileName();
+    EXPECT_EQ(juces->getStringWidth(text + kernedPairs), ours->getStringWidth(text + kernedPairs)) << file.getFileName();
 }
 
 //==============================================================================
@@ -79,16 +79,15 @@ TEST(FontCollections, ChineseFacesComeFromTheCollectionsInTheirStyles)
 
         for (const auto* style : { "Regular", "Bold" })
         {
-            const auto typeface = FontCollections::createTypeface(family, style);
+            const auto typeface = FontCollections::createTypeface(family, style, FontCollectionFace::Spacing::plain);
             ASSERT_NE(nullptr, typeface) << family << " " << style;
             EXPECT_EQ(juce::String(family), typeface->getName());
             EXPECT_EQ(juce::String(style), typeface->getStyle());
         }
     }
 
-    // Latin fonts are JUCE's.
-    EXPECT_FALSE(FontCollections::hasFamily("Liberation Sans"));
-    EXPECT_EQ(nullptr, FontCollections::createTypeface("Liberation Sans", "Regular"));
+    EXPECT_FALSE(FontCollections::coversCjk("Liberation Sans"));
+    EXPECT_EQ(nullptr, FontCollections::createTypeface("Klingon Sans", "Regular", FontCollectionFace::Spacing::plain));
 }
 
 // fontconfig is asked once per process: a process of its own, started anew,
@@ -105,8 +104,9 @@ TEST(FontCollectionsDeathTest, WithoutFontconfigsMainFileFacesAreStillFound)
 
 TEST(FontCollections, FaceDrawsAsJucesOwnFreeTypeFace)
 {
-    expectDrawnAsJuceDraws(notoRegular);
-    expectDrawnAsJuceDraws(droidFallback);
+    expectDrawnAsJuceDraws(notoRegular, FontCollectionFace::Spacing::plain);
+    expectDrawnAsJuceDraws(droidFallback, FontCollectionFace::Spacing::plain);
+    expectDrawnAsJuceDraws(liberationSans, FontCollectionFace::Spacing::kerned);
 }
 
 // Glyphs load as they are first asked for, into the typeface's own cache.
@@ -114,8 +114,8 @@ TEST(FontCollections, FourThreadsGetTheSameGlyphsAsOne)
 {
     constexpr juce::juce_wchar first = 0x4e00;
     constexpr int count = 1500;
-    const auto reference = FontCollectionFace::open(notoRegular, 2);
-    const auto shared = FontCollectionFace::open(notoRegular, 2);
+    const auto reference = FontCollectionFace::open(notoRegular.getFullPathName().toRawUTF8(), 2);
+    const auto shared = FontCollectionFace::open(notoRegular.getFullPathName().toRawUTF8(), 2);
     ASSERT_NE(nullptr, shared);
     std::atomic<bool> go { false };
     std::vector<juce::Array<juce::Path>> outlines(4);
@@ -158,9 +158,9 @@ TEST(FontCollections, BrokenFilesGiveNoFaceOrEmptyGlyphs)
 
     // A collection header that announces a thousand faces and holds none.
     ASSERT_TRUE(broken.getFile().replaceWithData("ttcf\0\1\0\0\0\0\3\xe8", 12));
-    EXPECT_EQ(nullptr, FontCollectionFace::open(broken.getFile(), 0));
-    EXPECT_EQ(nullptr, FontCollectionFace::open(juce::File("/nonexistent/font.ttc"), 0));
-    EXPECT_EQ(nullptr, FontCollectionFace::open(droidFallback, 1));
+    EXPECT_EQ(nullptr, FontCollectionFace::open(broken.getFile().getFullPathName().toRawUTF8(), 0));
+    EXPECT_EQ(nullptr, FontCollectionFace::open("/nonexistent/font.ttc", 0));
+    EXPECT_EQ(nullptr, FontCollectionFace::open(droidFallback.getFullPathName().toRawUTF8(), 1));
 
     // A face that draws no ideograph and no Hangul has no em to scale to.
     EXPECT_EQ(nullptr, FontScaledFace::fillEm(juce::Font::getDefaultTypefaceForFont(juce::Font("Liberation Sans", 10.0f, 0))));
@@ -170,7 +170,7 @@ TEST(FontCollections, BrokenFilesGiveNoFaceOrEmptyGlyphs)
     {
         ASSERT_TRUE(broken.getFile().replaceWithData(droid.getData(), size));
 
-        if (const auto typeface = FontCollectionFace::open(broken.getFile(), 0))
+        if (const auto typeface = FontCollectionFace::open(broken.getFile().getFullPathName().toRawUTF8(), 0))
             for (const auto character : sampleCharacters)
                 drawGlyph(*typeface, character);
     }
