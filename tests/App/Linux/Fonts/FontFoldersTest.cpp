@@ -17,8 +17,8 @@ namespace
 {
 TEST (FontFolders, AFolderWithANameJuceCannotDecodeGivesWayToTheFoldersBelowItThatHaveNone)
 {
-    char pattern[] = "/tmp/kvx-font-folders-XXXXXX";
-    ASSERT_NE (nullptr, mkdtemp (pattern));
+    auto pattern = (std::filesystem::temp_directory_path() / "kvx-font-folders-XXXXXX").string();
+    ASSERT_NE (nullptr, mkdtemp (pattern.data()));
     const std::filesystem::path root (pattern);
     const std::string stray = "\x80" "AAAA";
     for (const auto& folder : { root / "clean" / "deeper", root / "odd" / "clean", root / stray / "hidden" })
