@@ -67,8 +67,9 @@ RecordingApplication& application()
 
 enum class Outcome { receiving, refused, handedOn, eitherOfThem };
 
-// What the bytes sent so far make of a connection. A NUL inside the text ends
-// it for JUCE; whether such a text is refused is the connection's choice.
+// What the bytes sent so far make of a connection. Whether a text with a NUL
+// inside (where JUCE ends it), or a message followed by more bytes, is refused
+// is the connection's choice.
 Outcome expectedAfter(const std::string& sent)
 {
     HandOverProtocol::Header header {};
@@ -82,10 +83,11 @@ Outcome expectedAfter(const std::string& sent)
         return Outcome::receiving;
 
     const auto text = sent.substr(sizeof(header), header.length);
-    if (text.find('\0') != std::string::npos)
-        return Outcome::eitherOfThem;
+    if (! Utf8Text::isValid(text.c_str()))
+        return Outcome::refused;
 
-    return Utf8Text::isValid(text.c_str()) ? Outcome::handedOn : Outcome::refused;
+    const bool plain = text.find('\0') == std::string::npos && sent.size() == sizeof(header) + header.length;
+    return plain ? Outcome::handedOn : Outcome::eitherOfThem;
 }
 
 std::string commandLineOf(const std::string& sent)
