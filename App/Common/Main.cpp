@@ -152,14 +152,17 @@ private:
         return true;
     }
 
-    // JUCE connects to the display that DISPLAY names, else to ":0.0". The
-    // value is printed as it stands: it need not be UTF-8.
+    // JUCE connects to the display that DISPLAY names; with DISPLAY unset or
+    // empty, to ":0.0". The value is printed as it stands: it need not be UTF-8.
     static std::string describeMissingDisplay()
     {
         const char* display = std::getenv ("DISPLAY");
 
-        if (display == nullptr || *display == 0)
+        if (display == nullptr)
             return "DISPLAY is not set, and the display \":0.0\" cannot be opened";
+
+        if (*display == 0)
+            return "DISPLAY is empty, and the display \":0.0\" cannot be opened";
 
         return std::string ("the display \"") + display + "\" that DISPLAY names cannot be opened";
     }

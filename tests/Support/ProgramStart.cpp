@@ -1,11 +1,14 @@
 #include "Support/ProgramStart.h"
 
+#include <chrono>
 #include <csignal>
 #include <set>
+#include <thread>
 #include <utility>
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 extern char** environ;
@@ -15,6 +18,8 @@ namespace kvxtest
 
 namespace
 {
+
+constexpr auto exitBound = std::chrono::seconds(60);
 
 std::string nameOf(const std::string& entry)
 {
@@ -131,6 +136,25 @@ pid_t startProgram(const ProgramStart& start)
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     return failure == 0 ? pid : -1;
+}
+
+int waitForExit(pid_t pid)
+{
+    const auto end = std::chrono::steady_clock::now() + exitBound;
+
+    for (;;)
+    {
+        int status = 0;
+        const pid_t done = waitpid(pid, &status, WNOHANG);
+
+        if (done == pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+
+        if (done < 0 || std::chrono::steady_clock::now() > end)
+            return -1;
+
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
 }
 
 } // namespace kvxtest

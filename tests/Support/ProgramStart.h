@@ -35,4 +35,10 @@ struct ProgramStart
 // The process id, or -1 when the program could not be started.
 pid_t startProgram(const ProgramStart& start);
 
+// The exit status of a program that startProgram started, or 128 + the
+// signal's number when a signal ended it (as a shell gives it); -1 when it did
+// not end within a bound that only keeps a broken program from hanging the
+// test, and is left to be waited for.
+int waitForExit(pid_t pid);
+
 } // namespace kvxtest

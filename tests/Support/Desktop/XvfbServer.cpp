@@ -26,6 +26,7 @@ namespace
 // Bounds that only keep a broken server from hanging the test; nothing is timed.
 constexpr int startBoundMilliseconds = 60000;
 constexpr auto stopBound = std::chrono::seconds(10);
+constexpr auto windowBound = std::chrono::seconds(60);
 
 constexpr size_t cookieSize = 16;
 
@@ -188,6 +189,11 @@ std::string runWithoutPreloads(const std::string& commandLine)
     return output;
 }
 
+bool admitsStrangers(const std::string& display)
+{
+    return ! runWithoutPreloads("DISPLAY=" + display + " XAUTHORITY=/nonexistent xdotool getdisplaygeometry").empty();
+}
+
 //==============================================================================
 XvfbServer::XvfbServer()
 {
@@ -241,6 +247,26 @@ std::vector<std::string> XvfbServer::findWindows(const std::string& titlePattern
         ids.push_back(output.substr(start, end - start));
 
     return ids;
+}
+
+std::string XvfbServer::waitForWindow(const std::string& titlePattern, pid_t program) const
+{
+    const auto end = std::chrono::steady_clock::now() + windowBound;
+
+    for (;;)
+    {
+        const auto windows = findWindows(titlePattern);
+        siginfo_t ended {};
+
+        if (! windows.empty())
+            return windows.front();
+
+        if (waitid(P_PID, (id_t) program, &ended, WEXITED | WNOHANG | WNOWAIT) != 0 || ended.si_pid != 0
+            || std::chrono::steady_clock::now() > end)
+            return {};
+
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
 }
 
 std::string XvfbServer::windowName(const std::string& window) const

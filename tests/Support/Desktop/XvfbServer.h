@@ -18,6 +18,11 @@ bool isInstalled(const std::string& program);
 // returns its standard output.
 std::string runWithoutPreloads(const std::string& commandLine);
 
+// True when the X server of the display admits a client that has no cookie of
+// its, as one started with "xhost +" does, or a desktop's that admits every
+// process of the user.
+bool admitsStrangers(const std::string& display);
+
 // The server admits only the clients that have its cookie, which no program
 // started elsewhere has: one started without DISPLAY on a machine where this
 // server got ":0" (where JUCE and Xlib look then) cannot put its windows
@@ -50,6 +55,10 @@ public:
 
     // The ids of the windows whose title matches the extended regular expression.
     std::vector<std::string> findWindows(const std::string& titlePattern) const;
+    // The id of the first window whose title matches, once one shows; empty
+    // when the program ended first (it is left to be waited for) or when none
+    // showed within a bound that only keeps a broken test from hanging.
+    std::string waitForWindow(const std::string& titlePattern, pid_t program) const;
     std::string windowName(const std::string& window) const;
     // "WIDTHxHEIGHT".
     std::string windowGeometry(const std::string& window) const;

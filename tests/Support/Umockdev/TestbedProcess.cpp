@@ -2,10 +2,8 @@
 
 #include "Support/ProgramStart.h"
 
-#include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <thread>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -18,9 +16,8 @@ namespace kvxtest
 namespace
 {
 
-// Bounds that only keep a broken program from hanging the test; nothing is timed.
+// A bound that only keeps a broken program from hanging the test; nothing is timed.
 constexpr int silenceBoundMilliseconds = 60000;
-constexpr auto exitBound = std::chrono::seconds(60);
 
 constexpr const char* preloadLibrary = "libumockdev-preload.so.0";
 
@@ -95,19 +92,13 @@ void TestbedProcess::requestQuit(int signalNumber) const
 
 int TestbedProcess::waitForExit()
 {
-    const auto end = std::chrono::steady_clock::now() + exitBound;
-    int status = 0;
-    pid_t ended = 0;
-
-    while (pid > 0 && (ended = waitpid(pid, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < end)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const int status = pid > 0 ? kvxtest::waitForExit(pid) : -1;
 
     // One that still runs is left to the destructor.
-    if (pid <= 0 || ended != pid)
-        return -1;
+    if (status >= 0)
+        pid = -1;
 
-    pid = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return status;
 }
 
 } // namespace kvxtest

@@ -41,9 +41,11 @@ public:
     // Sends one of the platform's quit requests: SIGTERM, SIGINT or SIGHUP.
     void requestQuit(int signalNumber) const;
 
-    // The program's exit status; -1 when it was killed, died of a signal or
-    // still ran after a minute.
+    // The program's exit status, as kvxtest::waitForExit gives it.
     int waitForExit();
+
+    // The process id while it has not been waited for, else -1.
+    pid_t processId() const { return pid; }
 
 private:
     pid_t pid = -1;

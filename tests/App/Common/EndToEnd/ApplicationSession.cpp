@@ -1,5 +1,7 @@
 #include "ApplicationSession.h"
 
+#include "Support/Desktop/ApplicationEnvironment.h"
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -54,28 +56,11 @@ std::filesystem::path executableFolderIn(const std::filesystem::path& folder)
     return folder / "jos\xe9" "-x\xf0";
 }
 
-std::vector<std::string> applicationEnvironment(const XvfbServer& x, const std::filesystem::path& folder)
+// A home, a session and a root of users' runtime folders of its own (without
+// one for this user), all in the session's folder.
+std::vector<std::string> environmentIn(const XvfbServer& x, const std::filesystem::path& folder)
 {
-    // Under AddressSanitizer: the X libraries that JUCE loads and unloads leave
-    // allocations that the leak checker cannot name; the application's own
-    // objects are leak-checked by the component tests.
-    const char* sanitizerOptions = std::getenv("ASAN_OPTIONS");
-
-    // A home, a session and a root of users' runtime folders of its own
-    // (without one for this user) keep the user's preferences, the user's own
-    // running copy and other tests' copies of the program out of the way.
-    auto environment = x.clientEnvironment();
-    environment.insert(environment.end(),
-                       { "HOME=" + folder.string(),
-                         "XDG_RUNTIME_DIR=" + folder.string(),
-                         "KVX_RUNTIME_ROOT=" + (folder / "runtime-root").string(),
-                         "XDG_CONFIG_HOME=" + (folder / "config").string(),
-                         "LANG=en_US.UTF-8",
-                         "LANGUAGE=en",
-                         "LC_ALL=en_US.UTF-8",
-                         std::string("ASAN_OPTIONS=") + (sanitizerOptions != nullptr ? sanitizerOptions : "")
-                             + ":detect_leaks=0" });
-    return environment;
+    return applicationEnvironment(x, { folder, folder, folder / "runtime-root" });
 }
 
 } // namespace
@@ -102,13 +87,13 @@ ApplicationSession::ApplicationSession(const XvfbServer& xServer, const HidrawTe
     std::filesystem::create_symlink(executable, linkTo(folder));
 
     process = std::make_unique<TestbedProcess>(testbed, std::vector<std::string> { linkTo(folder).string() },
-                                               applicationEnvironment(x, folder));
+                                               environmentIn(x, folder));
 }
 
 void ApplicationSession::startAgain()
 {
     laterStart = std::make_unique<TestbedProcess>(testbed, std::vector<std::string> { linkTo(folder).string() },
-                                                  applicationEnvironment(x, folder));
+                                                  environmentIn(x, folder));
 }
 
 ApplicationSession::~ApplicationSession()
@@ -122,24 +107,13 @@ ApplicationSession::~ApplicationSession()
 
 bool ApplicationSession::waitForWindow()
 {
-    const auto end = std::chrono::steady_clock::now() + windowBound;
+    const auto& start = laterStart != nullptr ? laterStart : process;
 
-    const auto runs = [](const std::unique_ptr<TestbedProcess>& start) { return start != nullptr && start->started(); };
+    if (start == nullptr)
+        return false;
 
-    while ((runs(process) || runs(laterStart)) && std::chrono::steady_clock::now() < end)
-    {
-        const auto windows = x.findWindows(englishTitle);
-
-        if (! windows.empty())
-        {
-            window = windows.front();
-            return true;
-        }
-
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-
-    return false;
+    window = x.waitForWindow(englishTitle, start->processId());
+    return ! window.empty();
 }
 
 bool ApplicationSession::waitForTitle(const std::string& expected) const

@@ -2,8 +2,8 @@
 // nobody, each in a process of its own, and root, the test itself, is the other
 // user who owns a runtime folder or plants things where nobody's lock would go.
 // Switching users needs root; elsewhere the tests are skipped.
-#include "HandOverProtocol.h"
 #include "SingleInstance.h"
+#include "Support/SingleInstance/HandOverClient.h"
 
 #include <gtest/gtest.h>
 
@@ -20,9 +20,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -38,28 +36,6 @@ bool becomeNobody()
 {
     return setgroups (0, nullptr) == 0 && setresgid (nobody, nobody, nobody) == 0
         && setresuid (nobody, nobody, nobody) == 0;
-}
-
-// Whether an instance's listener answers a well-formed hand-over from this
-// process at all (an instance without a message loop answers that it quits).
-bool answersHandOver (const std::filesystem::path& socketPath)
-{
-    sockaddr_un address;
-
-    if (! HandOverProtocol::makeAddress (socketPath.c_str(), address))
-        return false;
-
-    const int connection = socket (AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const timeval bound { reportBoundMs / 1000, 0 };
-    setsockopt (connection, SOL_SOCKET, SO_RCVTIMEO, &bound, sizeof (bound));
-
-    const HandOverProtocol::Header header { HandOverProtocol::magic, 0 };
-    char answer = 0;
-    const bool answered = connect (connection, reinterpret_cast<const sockaddr*> (&address), sizeof (address)) == 0
-                       && send (connection, &header, sizeof (header), MSG_NOSIGNAL) == (ssize_t) sizeof (header)
-                       && recv (connection, &answer, 1, 0) == 1;
-    close (connection);
-    return answered;
 }
 
 // What a SingleInstance made in this process found.
@@ -174,10 +150,14 @@ protected:
             GTEST_SKIP() << "these tests run instances as nobody (uid " << nobody << "), which needs root";
 
         // Like /tmp: everyone may make things in it, and remove only their own.
-        char pattern[] = "/tmp/kvx-single-instance-XXXXXX";
-        ASSERT_NE (nullptr, mkdtemp (pattern));
+        auto pattern = (std::filesystem::temp_directory_path() / "kvx-single-instance-XXXXXX").string();
+        ASSERT_NE (nullptr, mkdtemp (pattern.data()));
         temporaryFolder = pattern;
-        ASSERT_EQ (0, chmod (pattern, 01777));
+        ASSERT_EQ (0, chmod (pattern.c_str(), 01777));
+
+        if (! canNobodyEnter (temporaryFolder))
+            GTEST_SKIP() << "nobody (uid " << nobody << ") cannot reach " << temporaryFolder
+                         << ": give TMPDIR a folder that others may pass through";
     }
 
     void TearDown() override
@@ -188,10 +168,20 @@ protected:
 
     static bool canBecomeNobody()
     {
+        return succeedsAsNobody ([] { return true; });
+    }
+
+    static bool canNobodyEnter (const std::filesystem::path& folder)
+    {
+        return succeedsAsNobody ([&folder] { return access (folder.c_str(), W_OK | X_OK) == 0; });
+    }
+
+    static bool succeedsAsNobody (const std::function<bool()>& action)
+    {
         const pid_t child = fork();
 
         if (child == 0)
-            _exit (becomeNobody() ? 0 : 1);
+            _exit (becomeNobody() && action() ? 0 : 1);
 
         int status = -1;
         return child > 0 && waitpid (child, &status, 0) == child && WIFEXITED (status) && WEXITSTATUS (status) == 0;
@@ -251,7 +241,8 @@ TEST_F (SingleInstanceAmongUsers, AnUnfitRuntimeFolderStillLetsOneInstanceRun)
                 EXPECT_EQ (0u, info.st_mode & 077) << path << " is open to others";
             }
 
-            EXPECT_FALSE (answersHandOver (privateFolder() / (applicationName + std::string (".socket"))));
+            const auto socketPath = privateFolder() / (applicationName + std::string (".socket"));
+            EXPECT_EQ (0, kvxtest::answerTo (kvxtest::connectWholeStart (socketPath)));
         }
 
         std::filesystem::remove_all (privateFolder());
