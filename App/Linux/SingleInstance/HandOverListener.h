@@ -19,8 +19,7 @@
     left silent hold up no start. Their number is capped: a start that arrives
     beyond it takes the place of the oldest whose message is incomplete, and
     while every one held has sent its whole message, later starts wait to be
-    accepted. The message manager
-    must outlive this object.
+    accepted. The message manager must outlive this object.
 */
 class HandOverListener
 {
